@@ -1,0 +1,24 @@
+# Compiler settings shared by every target of the project.
+
+add_library(tessel_warnings INTERFACE)
+target_compile_options(tessel_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Werror)
+
+# The core and shell must live without a C runtime: no exceptions, no RTTI,
+# no thread-safe static guards, no global constructors pulled in by accident.
+add_library(tessel_freestanding INTERFACE)
+target_compile_options(tessel_freestanding INTERFACE
+  -fno-exceptions -fno-rtti -fno-threadsafe-statics -fno-asynchronous-unwind-tables)
+
+# The 32-bit target does its double arithmetic in SSE2 registers: x87 excess
+# precision would round 1366 / 100 * 75 up to 1025 instead of 1024.
+add_library(tessel_float INTERFACE)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  target_compile_options(tessel_float INTERFACE -msse2 -mfpmath=sse)
+endif()
+
+add_library(tessel_sanitizers INTERFACE)
+if(TESSEL_SANITIZE AND NOT WIN32)
+  target_compile_options(tessel_sanitizers INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(tessel_sanitizers INTERFACE -fsanitize=address,undefined)
+endif()

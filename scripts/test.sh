@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the core natively, then the Windows build under Wine.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/setup.sh
+
+for preset in native mingw-i686; do
+  echo "== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$(nproc)"
+  ctest --preset "$preset"
+done

@@ -1,0 +1,45 @@
+# Sourced by the scripts that run Windows programs: a private 32-bit Wine prefix, never the user's.
+# TESSEL_WINE_DIR holds the prepared template prefix; each run may copy it for a fresh start.
+
+TESSEL_ROOT=${TESSEL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+TESSEL_WINE_DIR=${TESSEL_WINE_DIR:-$TESSEL_ROOT/build/wine}
+TESSEL_WINE_TEMPLATE=$TESSEL_WINE_DIR/template
+
+export WINEARCH=win32
+export WINEDEBUG=-all
+# No Mono or Gecko prompts while the prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Creates the template prefix once; concurrent callers wait on a lock.
+tessel_prepare_template() {
+  mkdir -p "$TESSEL_WINE_DIR"
+  (
+    flock 9
+    [ -f "$TESSEL_WINE_TEMPLATE/.ready" ] && exit 0
+    rm -rf "$TESSEL_WINE_TEMPLATE"
+    WINEPREFIX=$TESSEL_WINE_TEMPLATE wineboot -i >/dev/null 2>&1
+    # Without a window manager, Wine stalls ~2 s whenever a managed top-level window hides.
+    local reg=$TESSEL_WINE_DIR/unmanaged.reg
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n"Decorated"="Y"\n' >"$reg"
+    WINEPREFIX=$TESSEL_WINE_TEMPLATE wine regedit "$reg" >/dev/null 2>&1
+    WINEPREFIX=$TESSEL_WINE_TEMPLATE wineserver -w
+    touch "$TESSEL_WINE_TEMPLATE/.ready"
+  ) 9>"$TESSEL_WINE_DIR/.lock"
+}
+
+# Copies the template into a fresh prefix directory given as $1.
+tessel_fresh_prefix() {
+  tessel_prepare_template
+  rm -rf "$1"
+  cp -a "$TESSEL_WINE_TEMPLATE" "$1"
+}
+
+# Points WINEPREFIX at the prefix shared by the test programs, making it on first use.
+tessel_use_shared_prefix() {
+  export WINEPREFIX=$TESSEL_WINE_DIR/shared
+  mkdir -p "$TESSEL_WINE_DIR"
+  (
+    flock 9
+    [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX"
+  ) 9>"$TESSEL_WINE_DIR/.shared.lock"
+}
