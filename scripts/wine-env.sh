@@ -18,6 +18,9 @@ tessel_prepare_template() {
     [ -f "$TESSEL_WINE_TEMPLATE/.ready" ] && exit 0
     rm -rf "$TESSEL_WINE_TEMPLATE"
     WINEPREFIX=$TESSEL_WINE_TEMPLATE wineboot -i >/dev/null 2>&1
+    # Debian's Wine does not find its own fonts (Marlett draws the caption buttons,
+    # Tahoma the captions), so the prefix gets copies.
+    cp /usr/share/wine/fonts/* "$TESSEL_WINE_TEMPLATE/drive_c/windows/Fonts/"
     # Without a window manager, Wine stalls ~2 s whenever a managed top-level window hides.
     local reg=$TESSEL_WINE_DIR/unmanaged.reg
     printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n"Decorated"="Y"\n' >"$reg"
