@@ -46,3 +46,35 @@ tessel_use_shared_prefix() {
     [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX"
   ) 9>"$TESSEL_WINE_DIR/.shared.lock"
 }
+
+# Starts Xvfb with a 24-bit screen of the given size (WxH) on a free display;
+# sets DISPLAY and TESSEL_XVFB_PID. The caller stops it with tessel_stop_xvfb.
+tessel_start_xvfb() {
+  local size=$1 fdfile
+  fdfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
+  TESSEL_XVFB_PID=$!
+  for _ in $(seq 100); do
+    [ -s "$fdfile" ] && break
+    kill -0 "$TESSEL_XVFB_PID" 2>/dev/null || { rm -f "$fdfile"; return 1; }
+    sleep 0.05
+  done
+  export DISPLAY=:$(head -n1 "$fdfile")
+  rm -f "$fdfile"
+}
+
+tessel_stop_xvfb() {
+  if [ -n "${TESSEL_XVFB_PID:-}" ]; then
+    kill "$TESSEL_XVFB_PID" 2>/dev/null || true
+    wait "$TESSEL_XVFB_PID" 2>/dev/null || true
+    TESSEL_XVFB_PID=
+  fi
+}
+
+# Stops the Wine server of WINEPREFIX and every program still running in it.
+tessel_stop_wineserver() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+  fi
+}

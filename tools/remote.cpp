@@ -1,0 +1,57 @@
+// Waits for tessel.exe's window to be ready, or closes it: a helper for scripts outside Wine.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+constexpr int LastInstructionId = 824;
+
+HWND FindMain()
+{
+    return FindWindowA("TesselClass", nullptr);
+}
+
+// Ready once the last instruction caption has been written over its placeholder.
+bool IsReady(HWND main)
+{
+    char text[64] = "";
+    GetDlgItemTextA(main, LastInstructionId, text, sizeof text);
+    return IsWindowVisible(main) && std::strcmp(text, "Out") != 0 && text[0] != '\0';
+}
+
+bool WaitFor(DWORD limit, bool (*done)())
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < limit; Sleep(20))
+        if (done())
+            return true;
+    return done();
+}
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: tessel_remote ready|close [milliseconds]\n");
+        return 2;
+    }
+    DWORD limit = argc > 2 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : 20000;
+    if (std::strcmp(argv[1], "ready") == 0) {
+        if (WaitFor(limit, [] { HWND main = FindMain(); return main != nullptr && IsReady(main); }))
+            return 0;
+        std::fprintf(stderr, "tessel_remote: no ready Tessel window within %lu ms\n", limit);
+        return 1;
+    }
+    if (std::strcmp(argv[1], "close") == 0) {
+        HWND main = FindMain();
+        if (main != nullptr)
+            PostMessageA(main, WM_CLOSE, 0, 0);
+        if (WaitFor(limit, [] { return FindMain() == nullptr; }))
+            return 0;
+        std::fprintf(stderr, "tessel_remote: the Tessel window is still open after %lu ms\n", limit);
+        return 1;
+    }
+    std::fprintf(stderr, "tessel_remote: unknown command %s\n", argv[1]);
+    return 2;
+}
