@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of the core and runs each for the given seconds (default 600).
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/setup.sh
+
+seconds=${1:-600}
+targets=(instruction_text port_registers port_summary random_table)
+build=build/fuzz
+
+echo "== fuzz, ${seconds} s per target"
+cmake -S tests/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+
+started=$SECONDS
+failed=()
+for target in "${targets[@]}"; do
+  # New inputs go to a scratch corpus under build/, listed first; the repository's seeds are only read.
+  work=$build/run/$target
+  rm -rf "$work"
+  mkdir -p "$work/corpus" "$work/artifacts"
+  log=$work/log.txt
+  status=0
+  "$build/fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$work/artifacts/" "$work/corpus" "tests/fuzz/corpus/$target" >"$log" 2>&1 || status=$?
+
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
+  done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n1 || true)
+  cov=$(sed -E -n 's/.* cov: ([0-9]+).*/\1/p' <<<"$done_line")
+  ft=$(sed -E -n 's/.* ft: ([0-9]+).*/\1/p' <<<"$done_line")
+  if [ "$status" -eq 0 ]; then
+    printf '%-18s ok    execs %-10s cov %-5s ft %s\n' "$target" "${execs:-?}" "${cov:-?}" "${ft:-?}"
+  else
+    printf '%-18s FAIL  exit %s, log %s\n' "$target" "$status" "$log"
+    tail -n 40 "$log"
+    failed+=("$target")
+  fi
+done
+echo "fuzz: $((SECONDS - started)) s in all"
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "fuzz: failed: ${failed[*]}" >&2
+  exit 1
+fi
