@@ -10,3 +10,4 @@ for preset in native mingw-i686; do
   cmake --build --preset "$preset" -j"$(nproc)"
   ctest --preset "$preset"
 done
+scripts/fuzz.sh 12
