@@ -1,0 +1,320 @@
+// Measures tessel.exe against the empty window under Wine: start-up, response to double-clicks and memory.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+// A program under test and how to see from outside that its window is filled in.
+struct Subject {
+    const char* name;
+    const char* className;
+    int lastChild;            // the control created last, 0 for none
+    int readyControl;         // 0: the main window itself
+    const char* placeholder;  // the control's text until the ready moment
+};
+
+// The instruction captions are written after every control exists, the push button 902 last.
+const Subject Tessel = {"tessel", "TesselClass", 902, 824, "Out"};
+const Subject Empty = {"minimal", "TesselEmptyClass", 0, 0, ""};
+
+constexpr int IdStatusBar = 200;
+constexpr int LatchPortBBit3 = 711;
+constexpr WORD DoubleClicked = 1;  // STN_DBLCLK
+// No case in tessel.exe's window procedure: it goes straight to DefWindowProcA.
+constexpr UINT IgnoredMessage = WM_USER + 0x100;
+constexpr DWORD ReadyLimitMs = 20000;
+constexpr DWORD ExitLimitMs = 10000;
+constexpr int ResponseBlocks = 10;
+constexpr int ResponseWarmUp = 200;  // even, so it leaves the cell as it found it
+
+double TicksPerMs;
+LONG (WINAPI* DelayExecution)(BOOLEAN alertable, const LARGE_INTEGER* timeout);
+// Half a millisecond between looks: the ready moment is known to within that, and the server and the
+// CPU stay with the program. Looks every 0.2 ms or every 20 ms gave the same medians.
+long long PollPause100ns = 5000;
+
+double NowMs()
+{
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / TicksPerMs;
+}
+
+[[noreturn]] __attribute__((format(printf, 1, 2))) void Fail(const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    std::fputs("bench: ", stderr);
+    std::vfprintf(stderr, format, args);
+    std::fputc('\n', stderr);
+    va_end(args);
+    std::exit(1);
+}
+
+// Sleep(1) would cost a whole millisecond of resolution; a relative NtDelayExecution sleeps in
+// microseconds without a trip to the Wine server, leaving both the CPU and the server to the program.
+void PollPause()
+{
+    if (PollPause100ns <= 0)
+        return;
+    LARGE_INTEGER timeout;
+    timeout.QuadPart = -PollPause100ns;
+    DelayExecution(FALSE, &timeout);
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct Running {
+    PROCESS_INFORMATION process;
+    HWND main;
+    double readyMs;  // from just before CreateProcess to the ready text
+};
+
+bool IsReady(HWND control, const Subject& subject)
+{
+    // Another process's window: user32 reads the text the server keeps and sends no message.
+    char text[64];
+    int length = GetWindowTextA(control, text, sizeof text);
+    return length > 0 && std::strcmp(text, subject.placeholder) != 0;
+}
+
+// GetDlgItem on another process's window asks the server for each child in turn, about 140 requests
+// for tessel.exe, which would crowd the program's own requests while it builds its controls. Looking
+// at the last child alone takes three requests; the list is walked only once it is complete.
+HWND FindReadyControl(HWND main, const Subject& subject)
+{
+    if (subject.readyControl == 0)
+        return main;
+    HWND child = GetWindow(main, GW_CHILD);
+    if (child == nullptr)
+        return nullptr;
+    child = GetWindow(child, GW_HWNDLAST);
+    if (child == nullptr || GetDlgCtrlID(child) != subject.lastChild)
+        return nullptr;
+    while (child != nullptr && GetDlgCtrlID(child) != subject.readyControl)
+        child = GetWindow(child, GW_HWNDPREV);
+    if (child == nullptr)
+        Fail("%s has no control %d", subject.name, subject.readyControl);
+    return child;
+}
+
+Running Start(const char* exe, const Subject& subject)
+{
+    Running run{};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    char commandLine[MAX_PATH + 3];
+    std::snprintf(commandLine, sizeof commandLine, "\"%s\"", exe);
+
+    double started = NowMs();
+    if (!CreateProcessA(exe, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &run.process))
+        Fail("cannot start %s (error %lu)", exe, GetLastError());
+    HWND control = nullptr;
+    double nextExitCheck = started + 10;
+    for (;;) {
+        if (run.main == nullptr)
+            run.main = FindWindowA(subject.className, nullptr);
+        if (run.main != nullptr && control == nullptr)
+            control = FindReadyControl(run.main, subject);
+        if (control != nullptr && IsReady(control, subject)) {
+            run.readyMs = NowMs() - started;
+            break;
+        }
+        double now = NowMs();
+        if (now >= nextExitCheck) {
+            if (WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0)
+                Fail("%s ended before its window was ready", subject.name);
+            if (now - started > ReadyLimitMs)
+                Fail("%s: no ready window within %lu ms", subject.name, ReadyLimitMs);
+            nextExitCheck = now + 10;
+        }
+        PollPause();
+    }
+    // Let it show and paint the window and reach its message loop, as a user would see it.
+    WaitForInputIdle(run.process.hProcess, ReadyLimitMs);
+    return run;
+}
+
+void Close(Running& run, const Subject& subject)
+{
+    PostMessageA(run.main, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(run.process.hProcess, ExitLimitMs) != WAIT_OBJECT_0) {
+        TerminateProcess(run.process.hProcess, 1);
+        Fail("%s did not end within %lu ms of WM_CLOSE", subject.name, ExitLimitMs);
+    }
+    DWORD code = 1;
+    GetExitCodeProcess(run.process.hProcess, &code);
+    CloseHandle(run.process.hThread);
+    CloseHandle(run.process.hProcess);
+    if (code != 0)
+        Fail("%s ended with code %lu", subject.name, code);
+}
+
+// Starts alternate so that a drift of the machine's load falls on both programs alike.
+int MeasureStartup(int runs, const char* tesselExe, const char* emptyExe)
+{
+    std::vector<double> tessel, empty;
+    for (int round = -1; round < runs; ++round) {  // round -1 warms the caches and is not counted
+        Running t = Start(tesselExe, Tessel);
+        if (round == -1) {
+            RECT r;
+            GetWindowRect(t.main, &r);
+            std::printf("window %ld %ld %ld %ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+        }
+        Close(t, Tessel);
+        Running e = Start(emptyExe, Empty);
+        Close(e, Empty);
+        if (round >= 0) {
+            tessel.push_back(t.readyMs);
+            empty.push_back(e.readyMs);
+        }
+    }
+    std::printf("startup_runs %d\n", runs);
+    for (const auto* series : {&tessel, &empty}) {
+        std::printf("startup_%s_ms", series == &tessel ? "tessel" : "minimal");
+        for (double v : *series)
+            std::printf(" %.2f", v);
+        std::printf("\n");
+    }
+    std::printf("startup_tessel_median_ms %.3f\n", Median(tessel));
+    std::printf("startup_minimal_median_ms %.3f\n", Median(empty));
+    return 0;
+}
+
+// SB_GETTEXTA is not marshalled between processes: the text is written into a buffer lent by the target.
+void ReadStatusPart0(HANDLE process, HWND statusBar, char* text, size_t size)
+{
+    void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote == nullptr)
+        Fail("VirtualAllocEx failed (error %lu)", GetLastError());
+    std::memset(text, 0, size);
+    LRESULT length = SendMessageA(statusBar, SB_GETTEXTLENGTHA, 0, 0);
+    if (LOWORD(length) >= size)
+        Fail("status text of %u characters is longer than expected", LOWORD(length));
+    SendMessageA(statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(remote));
+    SIZE_T got = 0;
+    if (!ReadProcessMemory(process, remote, text, size - 1, &got))
+        Fail("ReadProcessMemory failed (error %lu)", GetLastError());
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+}
+
+void ExpectCell(HWND cell, HANDLE process, HWND statusBar, const char* caption, const char* summary,
+                const char* when)
+{
+    char cellText[16] = "";
+    GetWindowTextA(cell, cellText, sizeof cellText);
+    char status[128];
+    ReadStatusPart0(process, statusBar, status, sizeof status);
+    if (std::strcmp(cellText, caption) != 0 || std::strcmp(status, summary) != 0)
+        Fail("%s: cell shows \"%s\" and the status \"%s\"; expected \"%s\" and \"%s\"", when, cellText, status,
+             caption, summary);
+}
+
+double SendBlock(HWND main, UINT message, WPARAM wParam, LPARAM lParam, int count)
+{
+    double started = NowMs();
+    for (int i = 0; i < count; ++i)
+        SendMessageA(main, message, wParam, lParam);
+    return NowMs() - started;
+}
+
+int MeasureResponse(int notifications, const char* tesselExe)
+{
+    if (notifications % ResponseBlocks != 0)
+        Fail("the number of notifications must be a multiple of %d", ResponseBlocks);
+    Running run = Start(tesselExe, Tessel);
+    HWND cell = GetDlgItem(run.main, LatchPortBBit3);
+    HWND statusBar = GetDlgItem(run.main, IdStatusBar);
+    if (cell == nullptr || statusBar == nullptr)
+        Fail("tessel.exe has no latch cell %d or no status bar", LatchPortBBit3);
+    WPARAM doubleClick = MAKEWPARAM(LatchPortBBit3, DoubleClicked);
+    LPARAM from = reinterpret_cast<LPARAM>(cell);
+
+    const char* const set = " 1 ";
+    const char* const setSummary = "Port A:00 Port B:08 Port C:00 Port D:00 Port B was clicked";
+    const char* const clear = " 0 ";
+    const char* const clearSummary = "Port A:00 Port B:00 Port C:00 Port D:00 Port B was clicked";
+
+    SendMessageA(run.main, WM_COMMAND, doubleClick, from);
+    ExpectCell(cell, run.process.hProcess, statusBar, set, setSummary, "after the first double-click");
+    SendBlock(run.main, IgnoredMessage, 0, 0, ResponseWarmUp);
+    SendBlock(run.main, WM_COMMAND, doubleClick, from, ResponseWarmUp);
+
+    // Interleaved blocks, the double-clicks last so the summary is read well within its two seconds.
+    int perBlock = notifications / ResponseBlocks;
+    double ignoredMs = 0, answeredMs = 0;
+    for (int block = 0; block < ResponseBlocks; ++block) {
+        ignoredMs += SendBlock(run.main, IgnoredMessage, 0, 0, perBlock);
+        answeredMs += SendBlock(run.main, WM_COMMAND, doubleClick, from, perBlock);
+    }
+    bool odd = notifications % 2 == 1;
+    ExpectCell(cell, run.process.hProcess, statusBar, odd ? clear : set, odd ? clearSummary : setSummary,
+               "after the timed double-clicks");
+    Close(run, Tessel);
+
+    double answeredUs = answeredMs * 1000 / notifications;
+    double ignoredUs = ignoredMs * 1000 / notifications;
+    std::printf("response_notifications %d\n", notifications);
+    std::printf("response_answered_us %.3f\n", answeredUs);
+    std::printf("response_ignored_us %.3f\n", ignoredUs);
+    std::printf("response_ratio %.3f\n", answeredUs / ignoredUs);
+    return 0;
+}
+
+// Holds the program open until a line arrives on standard input, so /proc can be read meanwhile.
+int HoldForMemory(const char* exe, const Subject& subject)
+{
+    Running run = Start(exe, subject);
+    Sleep(300);  // the first paint of every control has settled by now
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(run.process.hProcess, &counters, sizeof counters))
+        Fail("GetProcessMemoryInfo failed (error %lu)", GetLastError());
+    std::printf("ready %s pagefile %lu workingset %lu\n", subject.name, static_cast<unsigned long>(counters.PagefileUsage),
+                static_cast<unsigned long>(counters.WorkingSetSize));
+    std::fflush(stdout);
+    char line[16];
+    std::fgets(line, sizeof line, stdin);
+    Close(run, subject);
+    return 0;
+}
+}
+
+int main(int argc, char** argv)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    TicksPerMs = static_cast<double>(frequency.QuadPart) / 1000;
+    DelayExecution = reinterpret_cast<decltype(DelayExecution)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDelayExecution")));
+    if (DelayExecution == nullptr)
+        Fail("ntdll has no NtDelayExecution");
+    if (const char* pause = std::getenv("TESSEL_BENCH_POLL_US"))
+        PollPause100ns = std::atoll(pause) * 10;
+
+    const char* usage =
+        "usage: tessel_bench startup RUNS TESSEL.EXE MINIMAL.EXE\n"
+        "       tessel_bench response NOTIFICATIONS TESSEL.EXE\n"
+        "       tessel_bench hold tessel|minimal EXE\n";
+    if (argc == 5 && std::strcmp(argv[1], "startup") == 0)
+        return MeasureStartup(std::atoi(argv[2]), argv[3], argv[4]);
+    if (argc == 4 && std::strcmp(argv[1], "response") == 0)
+        return MeasureResponse(std::atoi(argv[2]), argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "hold") == 0)
+        return HoldForMemory(argv[3], std::strcmp(argv[2], "tessel") == 0 ? Tessel : Empty);
+    std::fputs(usage, stderr);
+    return 2;
+}
