@@ -14,7 +14,7 @@ driver=$bin/bench/tessel_bench.exe
 
 starts=${TESSEL_BENCH_STARTS:-25}
 notifications=10000
-memory_samples=3
+memory_samples=5
 size_budget=12288
 startup_budget=1.30
 memory_target_kib=512
