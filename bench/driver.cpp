@@ -166,6 +166,8 @@ void Close(Running& run, const Subject& subject)
 // Starts alternate so that a drift of the machine's load falls on both programs alike.
 int MeasureStartup(int runs, const char* tesselExe, const char* emptyExe)
 {
+    if (runs < 1)
+        Fail("at least one start of each program is needed");
     std::vector<double> tessel, empty;
     for (int round = -1; round < runs; ++round) {  // round -1 warms the caches and is not counted
         Running t = Start(tesselExe, Tessel);
