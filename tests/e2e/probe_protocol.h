@@ -1,0 +1,31 @@
+// The questions the test driver asks inside tessel.exe, and the shared-memory reply of the probe DLL.
+#pragma once
+#include <windows.h>
+
+// Sent to tessel's main window with a ProbeQuery as wParam and a window as lParam; the
+// probe's hook answers before the window procedure sees it.
+constexpr char ProbeMessageName[] = "TesselE2EProbeQuery";
+constexpr char ProbeReplyName[] = "TesselE2EProbeReply";
+constexpr char ProbeHookName[] = "ProbeHook";
+
+enum ProbeQuery : WPARAM { ProbeFont = 1, ProbeClass = 2 };
+
+// Handles travel as numbers: they only mean something inside tessel.exe.
+struct ProbeReply {
+    WPARAM answered;  // the query answered, 0 before the answer
+
+    // ProbeFont: WM_GETFONT of the window and, when set, its description.
+    DWORD font;
+    LOGFONTA logFont;
+
+    // ProbeClass: the class of the window as tessel.exe sees it.
+    DWORD classStyle;
+    DWORD icon;
+    DWORD smallIcon;
+    DWORD resourceIcon;  // LoadIconA(module, 500)
+    DWORD cursor;
+    DWORD arrowCursor;  // LoadCursorA(NULL, IDC_ARROW)
+    DWORD background;
+    int iconWidth;
+    int iconHeight;
+};

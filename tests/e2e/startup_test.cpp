@@ -1,0 +1,74 @@
+// Start-up: the window class, title, style, the size and place on this screen, and a clean exit.
+#include "tessel_session.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// 75 % by 80 % of the screen, centred; 1024.5 rounds to even.
+struct Placement {
+    int screenWidth, screenHeight;
+    Rect window;
+};
+const Placement Placements[] = {
+    {1024, 768, {128, 77, 768, 614}},
+    {1366, 768, {171, 77, 1024, 614}},
+    {1920, 1080, {240, 108, 1440, 864}},
+    {1280, 1024, {160, 103, 960, 819}},
+};
+
+class Startup : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(tessel.Start()); }
+    Tessel tessel;
+};
+
+TEST_F(Startup, WindowClass)
+{
+    HWND main = tessel.Main();
+    EXPECT_EQ("TesselClass", ClassOf(main));
+    EXPECT_EQ(Hex(0x3000), Hex(GetClassLongA(main, GCL_STYLE))) << "class style";
+    EXPECT_EQ(0u, GetClassLongA(main, GCL_CBCLSEXTRA)) << "class extra bytes";
+    EXPECT_EQ(0u, GetClassLongA(main, GCL_CBWNDEXTRA)) << "window extra bytes";
+
+    // Icons, cursor and brush only as tessel.exe itself sees them: Wine answers other processes with 0.
+    ProbeReply r = tessel.Probe(ProbeClass, main);
+    EXPECT_EQ(Hex(0x3000), Hex(r.classStyle)) << "class style seen inside tessel.exe";
+    EXPECT_EQ(static_cast<DWORD>(COLOR_BTNFACE + 1), r.background) << "class background brush";
+    EXPECT_NE(0u, r.resourceIcon) << "icon group 500 does not load";
+    EXPECT_EQ(r.resourceIcon, r.icon) << "class icon is not icon group 500";
+    EXPECT_EQ(r.resourceIcon, r.smallIcon) << "class small icon is not icon group 500";
+    EXPECT_EQ(32, r.iconWidth) << "icon width";
+    EXPECT_EQ(32, r.iconHeight) << "icon height";
+    EXPECT_EQ(r.arrowCursor, r.cursor) << "class cursor is not the arrow";
+}
+
+TEST_F(Startup, TitleAndStyle)
+{
+    HWND main = tessel.Main();
+    EXPECT_EQ("Tessel C-Language Simulator", TextOf(main));
+    // Every top-level window gains WS_CLIPSIBLINGS.
+    DWORD style = static_cast<DWORD>(GetWindowLongA(main, GWL_STYLE)) & ~static_cast<DWORD>(WS_CLIPSIBLINGS);
+    EXPECT_EQ(Hex(WS_OVERLAPPEDWINDOW | WS_VISIBLE), Hex(style)) << "main window style";
+    EXPECT_EQ(nullptr, GetMenu(main)) << "main window menu";
+    EXPECT_EQ(nullptr, GetWindow(main, GW_OWNER)) << "main window owner";
+    EXPECT_EQ(1u, TesselWindows().size()) << "windows of class TesselClass";
+}
+
+TEST_F(Startup, CentredAtThreeQuartersByFourFifths)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    const Placement* expected = nullptr;
+    for (const Placement& p : Placements)
+        if (p.screenWidth == width && p.screenHeight == height)
+            expected = &p;
+    ASSERT_NE(nullptr, expected) << "no expected placement for a " << width << " x " << height << " screen";
+    EXPECT_EQ(expected->window, ScreenRect(tessel.Main())) << "main window on a " << width << " x " << height
+                                                           << " screen";
+}
+
+TEST_F(Startup, ExitsWithZeroAfterClose)
+{
+    EXPECT_EQ(0u, tessel.Close()) << "exit code after WM_CLOSE";
+    EXPECT_TRUE(TesselWindows().empty()) << "a Tessel window outlived its process";
+}
+}
