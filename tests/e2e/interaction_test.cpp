@@ -32,11 +32,6 @@ POINT CentreOf(HWND control)
 class Interaction : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(tessel.Start()); }
-    void TearDown() override
-    {
-        for (const MessageBoxSeen& box : tessel.Boxes())
-            DismissBox(box.window);
-    }
 
     std::string Caption(int id) { return TextOf(tessel.Item(id)); }
     std::string Part0() { return tessel.StatusText(0); }

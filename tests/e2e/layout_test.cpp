@@ -106,7 +106,10 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(nullptr, tessel->Main()) << "tessel.exe did not start";
-        ASSERT_EQ(plan.size(), children.size()) << "children of the main window";
+        std::string ids;
+        for (HWND child : children)
+            ids += " " + std::to_string(GetDlgCtrlID(child));
+        ASSERT_EQ(plan.size(), children.size()) << "children of the main window, by identifier:" << ids;
     }
 
     static std::unique_ptr<Tessel> tessel;
