@@ -40,6 +40,8 @@ LONG (WINAPI* DelayExecution)(BOOLEAN alertable, const LARGE_INTEGER* timeout);
 // Half a millisecond between looks: the ready moment is known to within that, and the server and the
 // CPU stay with the program. Looks every 0.2 ms or every 20 ms gave the same medians.
 long long PollPause100ns = 5000;
+// The CPUs the programs under test run on; 0 leaves them where the driver runs.
+DWORD_PTR ProgramCpus = 0;
 
 double NowMs()
 {
@@ -120,8 +122,14 @@ Running Start(const char* exe, const Subject& subject)
     std::snprintf(commandLine, sizeof commandLine, "\"%s\"", exe);
 
     double started = NowMs();
-    if (!CreateProcessA(exe, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &run.process))
+    DWORD flags = ProgramCpus != 0 ? CREATE_SUSPENDED : 0;
+    if (!CreateProcessA(exe, commandLine, nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &run.process))
         Fail("cannot start %s (error %lu)", exe, GetLastError());
+    if (ProgramCpus != 0) {
+        if (!SetProcessAffinityMask(run.process.hProcess, ProgramCpus))
+            Fail("cannot set the CPUs of %s (error %lu)", exe, GetLastError());
+        ResumeThread(run.process.hThread);
+    }
     HWND control = nullptr;
     double nextExitCheck = started + 10;
     for (;;) {
@@ -306,6 +314,8 @@ int main(int argc, char** argv)
         Fail("ntdll has no NtDelayExecution");
     if (const char* pause = std::getenv("TESSEL_BENCH_POLL_US"))
         PollPause100ns = std::atoll(pause) * 10;
+    if (const char* cpus = std::getenv("TESSEL_BENCH_PROGRAM_CPUS"))
+        ProgramCpus = static_cast<DWORD_PTR>(std::strtoul(cpus, nullptr, 0));
 
     const char* usage =
         "usage: tessel_bench startup RUNS TESSEL.EXE MINIMAL.EXE\n"
