@@ -39,6 +39,8 @@ bool RaiseRunningInstance()
 bool BecomeTheOnlyInstance()
 {
     HANDLE mutex = CreateMutexA(nullptr, FALSE, InstanceMutexName);
+    if (mutex == nullptr)
+        return true;  // the window class check below still keeps most second starts out
     for (DWORD waited = 0;; waited += InstanceWaitStep) {
         DWORD state = WaitForSingleObject(mutex, waited == 0 ? 0 : InstanceWaitStep);
         if (state == WAIT_OBJECT_0 || state == WAIT_ABANDONED)
