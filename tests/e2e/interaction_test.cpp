@@ -4,7 +4,6 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -14,14 +13,6 @@ constexpr WORD DoubleClicked = 1;  // STN_DBLCLK
 constexpr const char* Title = "Tessel C-Language Simulator";
 constexpr const char* Credit = "Tessel team - version 1.0";
 constexpr const char* CheckboxClicked = "Checkbox clicked";
-
-std::string Summary(const int latches[4], char letter)
-{
-    char text[80];
-    std::snprintf(text, sizeof text, "Port A:%02X Port B:%02X Port C:%02X Port D:%02X Port %c was clicked",
-                  latches[0], latches[1], latches[2], latches[3], letter);
-    return text;
-}
 
 POINT CentreOf(HWND control)
 {
@@ -110,21 +101,19 @@ TEST_F(Interaction, DirectionDoubleClickKeepsTheLastLatchLetter)
 
 TEST_F(Interaction, EveryCellFlipsOnlyItsOwnBit)
 {
-    int latches[4] = {};
-    char letter = ' ';
+    PortModel model;
     for (int pass = 0; pass < 2; ++pass) {
         for (int id = 700; id < 732; ++id) {
-            int port = (id - 700) / 8, bit = (id - 700) % 8;
             tessel.Notify(id, DoubleClicked);
-            latches[port] ^= 1 << bit;
-            letter = static_cast<char>('A' + port);
-            EXPECT_EQ(latches[port] >> bit & 1 ? " 1 " : " 0 ", Caption(id)) << ControlName(id) << " in pass " << pass;
-            EXPECT_EQ(Summary(latches, letter), Part0()) << "after " << ControlName(id) << " in pass " << pass;
+            model.DoubleClick(id);
+            EXPECT_EQ(model.Caption(id), Caption(id)) << ControlName(id) << " in pass " << pass;
+            EXPECT_EQ(model.Summary(), Part0()) << "after " << ControlName(id) << " in pass " << pass;
         }
         for (int id = 750; id < 782; ++id) {
             tessel.Notify(id, DoubleClicked);
+            model.DoubleClick(id);
             EXPECT_EQ(pass == 0 ? "In" : "Out", Caption(id)) << ControlName(id) << " in pass " << pass;
-            EXPECT_EQ(Summary(latches, letter), Part0()) << "after " << ControlName(id) << " in pass " << pass;
+            EXPECT_EQ(model.Summary(), Part0()) << "after " << ControlName(id) << " in pass " << pass;
         }
         for (int id = 700; id < 732; ++id)
             EXPECT_EQ(pass == 0 ? " 1 " : " 0 ", Caption(id)) << ControlName(id) << " after pass " << pass;

@@ -42,6 +42,62 @@ void AnswerClass(HWND window, ProbeReply& reply)
     }
 }
 
+// Wine finds a GDI object by its table index alone when the handle's high word is 0, so asking the
+// type of every index counts the process's live objects.
+int CountGdiObjects()
+{
+    int count = 0;
+    for (UINT_PTR index = 1; index <= 0xFFFF; ++index)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0)
+            ++count;
+    return count;
+}
+
+// The count is trusted only if one new brush adds exactly one and its deletion takes it back.
+int GdiObjects()
+{
+    int before = CountGdiObjects();
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    int with = CountGdiObjects();
+    DeleteObject(brush);
+    return with == before + 1 && CountGdiObjects() == before ? before : -1;
+}
+
+// A Wine process is a Linux process. Its /proc entry is found by number: Wine's server opens the files,
+// so "self" there would be the server. The number comes from the kernel's own i386 getpid call.
+int VmRssKiB()
+{
+    int pid = 0;
+    asm volatile("int $0x80" : "=a"(pid) : "a"(20) : "memory");
+    char path[32];
+    wsprintfA(path, "Z:\\proc\\%d\\status", pid);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    char text[8192];
+    DWORD length = 0;
+    BOOL read = ReadFile(file, text, sizeof text - 1, &length, nullptr);
+    CloseHandle(file);
+    if (!read)
+        return -1;
+    text[length] = '\0';
+    static const char key[] = "\nVmRSS:";
+    for (const char* line = text; *line != '\0'; ++line) {
+        int k = 0;
+        while (key[k] != '\0' && line[k] == key[k])
+            ++k;
+        if (key[k] != '\0')
+            continue;
+        int kib = 0;
+        for (const char* c = line + k; *c == ' ' || *c == '\t' || (*c >= '0' && *c <= '9'); ++c)
+            if (*c >= '0' && *c <= '9')
+                kib = kib * 10 + (*c - '0');
+        return kib;
+    }
+    return -1;
+}
+
 void Answer(WPARAM query, HWND window)
 {
     HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, ProbeReplyName);
@@ -53,6 +109,10 @@ void Answer(WPARAM query, HWND window)
             AnswerFont(window, *reply);
         else if (query == ProbeClass)
             AnswerClass(window, *reply);
+        else if (query == ProbeResources) {
+            reply->gdiObjects = GdiObjects();
+            reply->vmRssKiB = VmRssKiB();
+        }
         reply->answered = query;
         UnmapViewOfFile(reply);
     }

@@ -8,7 +8,7 @@ constexpr char ProbeMessageName[] = "TesselE2EProbeQuery";
 constexpr char ProbeReplyName[] = "TesselE2EProbeReply";
 constexpr char ProbeHookName[] = "ProbeHook";
 
-enum ProbeQuery : WPARAM { ProbeFont = 1, ProbeClass = 2 };
+enum ProbeQuery : WPARAM { ProbeFont = 1, ProbeClass = 2, ProbeResources = 3 };
 
 // Handles travel as numbers: they only mean something inside tessel.exe.
 struct ProbeReply {
@@ -28,4 +28,8 @@ struct ProbeReply {
     DWORD background;
     int iconWidth;
     int iconHeight;
+
+    // ProbeResources: what Wine's GetGuiResources and PrivateUsage do not tell (they answer 0).
+    int gdiObjects;  // live GDI objects of tessel.exe; -1 when the count failed its self-check
+    int vmRssKiB;    // VmRSS of tessel's Linux process; -1 when /proc cannot be read
 };

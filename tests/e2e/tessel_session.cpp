@@ -3,8 +3,10 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 std::string TesselPath;
@@ -12,6 +14,10 @@ std::string TesselPath;
 namespace {
 constexpr int LastInstructionId = 824;
 constexpr SIZE_T RemoteSize = 4096;
+// Settle() passes its mark through the last status part, which tessel never writes, from the
+// second half of the remote buffer, which the other helpers leave alone.
+constexpr int SettlePart = 9;
+constexpr SIZE_T SettleOffset = RemoteSize / 2;
 
 std::vector<Launch> Launches;
 
@@ -80,6 +86,27 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM param)
     return TRUE;
 }
 
+struct TopLevelSearch {
+    DWORD pid;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<TopLevelSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->pid)
+        search->windows.push_back(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 const char* PortName(int port)
 {
     static const char* const names[] = {"port A", "port B", "port C", "port D"};
@@ -101,6 +128,13 @@ Launch Create(DWORD flags, HANDLE* thread)
     Launches.push_back({info.hProcess, info.dwProcessId});
     return Launches.back();
 }
+}
+
+int EnvNumber(const char* name, int fallback)
+{
+    char text[32];
+    DWORD length = GetEnvironmentVariableA(name, text, sizeof text);
+    return length > 0 && length < sizeof text ? static_cast<int>(std::strtoul(text, nullptr, 0)) : fallback;
 }
 
 Launch LaunchTessel()
@@ -213,6 +247,54 @@ std::string ControlName(int id)
     return "control " + n;
 }
 
+int BitCellId(int n)
+{
+    return n < 32 ? 700 + n : 750 + n - 32;
+}
+
+bool IsBitCell(int id)
+{
+    return (id >= 700 && id < 732) || (id >= 750 && id < 782);
+}
+
+namespace {
+struct CellBit {
+    bool latch;
+    int reg;  // index into PortModel::registers
+    int bit;
+};
+
+CellBit BitOf(int cellId)
+{
+    bool latch = cellId < 750;
+    int offset = cellId - (latch ? 700 : 750);
+    return {latch, 2 * (offset / 8) + (latch ? 0 : 1), offset % 8};
+}
+}
+
+void PortModel::DoubleClick(int cellId)
+{
+    CellBit c = BitOf(cellId);
+    registers[c.reg] ^= 1 << c.bit;
+    if (c.latch)
+        letter = static_cast<char>('A' + c.reg / 2);
+}
+
+std::string PortModel::Caption(int cellId) const
+{
+    CellBit c = BitOf(cellId);
+    bool set = (registers[c.reg] >> c.bit & 1) != 0;
+    return c.latch ? (set ? " 1 " : " 0 ") : (set ? "In" : "Out");
+}
+
+std::string PortModel::Summary() const
+{
+    char text[80];
+    std::snprintf(text, sizeof text, "Port A:%02X Port B:%02X Port C:%02X Port D:%02X Port %c was clicked",
+                  registers[0], registers[2], registers[4], registers[6], letter);
+    return text;
+}
+
 std::ostream& operator<<(std::ostream& out, const Rect& r)
 {
     return out << "(" << r.x << ", " << r.y << ") " << r.width << " x " << r.height;
@@ -245,6 +327,19 @@ std::vector<MessageBoxSeen> MessageBoxesOf(DWORD pid)
     BoxSearch search{pid, {}};
     EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
     return search.boxes;
+}
+
+std::vector<HWND> TopLevelWindowsOf(DWORD pid)
+{
+    TopLevelSearch search{pid, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.windows;
+}
+
+std::ostream& operator<<(std::ostream& out, const Resources& r)
+{
+    return out << "windows " << r.windows << ", GDI objects " << r.gdiObjects << ", PagefileUsage " << r.pagefileKiB
+               << " KiB, VmRSS " << r.vmRssKiB << " KiB";
 }
 
 bool DismissBox(HWND box)
@@ -379,6 +474,35 @@ void Tessel::SetStatusText(int part, const char* text)
 void Tessel::Notify(int id, WORD code)
 {
     Send(main_, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id)));
+}
+
+void Tessel::Settle()
+{
+    char* remote = static_cast<char*>(Remote()) + SettleOffset;
+    std::string mark = "settled " + std::to_string(++settled_);
+    WriteProcessMemory(launch_.process, remote, mark.c_str(), mark.size() + 1, nullptr);
+    PostMessageA(StatusBar(), SB_SETTEXTA, SettlePart, reinterpret_cast<LPARAM>(remote));
+    if (!WaitFor([&] { return StatusText(SettlePart) == mark; }))
+        ADD_FAILURE() << "tessel did not reach the mark \"" << mark << "\" posted after its other messages; status part "
+                      << SettlePart << " shows \"" << StatusText(SettlePart) << "\"";
+    SetStatusText(SettlePart, "");
+}
+
+Resources Tessel::Held()
+{
+    Resources r{};
+    for (HWND top : TopLevelWindowsOf(launch_.pid)) {
+        ++r.windows;
+        EnumChildWindows(top, CountWindow, reinterpret_cast<LPARAM>(&r.windows));
+    }
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(launch_.process, &counters, sizeof counters))
+        r.pagefileKiB = counters.PagefileUsage / 1024;
+    ProbeReply reply = Probe(ProbeResources, main_);
+    r.gdiObjects = reply.gdiObjects;
+    r.vmRssKiB = reply.vmRssKiB;
+    return r;
 }
 
 ProbeReply Tessel::Probe(ProbeQuery query, HWND window)

@@ -11,6 +11,9 @@
 // Where tessel.exe is, from the driver's command line.
 extern std::string TesselPath;
 
+// A whole number from the environment, for the long runs of the scripts; `fallback` if unset.
+int EnvNumber(const char* name, int fallback);
+
 // Generous: two Wine sessions may share this machine's two cores.
 constexpr DWORD WaitLimit = 10000;
 
@@ -49,6 +52,20 @@ std::string ClassOf(HWND window);
 // Names a control of the identifier plan for failure messages, e.g. "latch cell 711 (port B bit 3)".
 std::string ControlName(int id);
 
+// The 64 bit cells: n = 0..31 are the latches 700..731, n = 32..63 the directions 750..781.
+int BitCellId(int n);
+bool IsBitCell(int id);
+
+// What double-clicks on the bit cells make of the registers, the cells' captions and the summary line.
+struct PortModel {
+    int registers[8] = {};  // latch of port p at 2p, its direction at 2p + 1
+    char letter = ' ';      // the port whose latch was double-clicked last
+
+    void DoubleClick(int cellId);
+    std::string Caption(int cellId) const;
+    std::string Summary() const;
+};
+
 // Left, top, width, height; of a child in its parent's client coordinates.
 struct Rect {
     int x, y, width, height;
@@ -70,12 +87,23 @@ struct MessageBoxSeen {
     int buttons;       // visible ones
 };
 std::vector<MessageBoxSeen> MessageBoxesOf(DWORD pid);
+// Every top-level window of the process, visible or not, in z-order.
+std::vector<HWND> TopLevelWindowsOf(DWORD pid);
 // Presses the box's OK button and waits for the box to go.
 bool DismissBox(HWND box);
 
 // Real input through the system's queue, at screen coordinates.
 void ClickAt(int x, int y, int clicks);
 void PressKey(WORD key);
+
+// What a running tessel.exe holds, counted where Wine gives real figures.
+struct Resources {
+    int windows;         // its windows, top-level and children, found by its process
+    int gdiObjects;      // counted inside it by the probe; -1 if that failed
+    SIZE_T pagefileKiB;  // PagefileUsage of GetProcessMemoryInfo
+    int vmRssKiB;        // VmRSS of its Linux process, read inside it by the probe; -1 if unreadable
+};
+std::ostream& operator<<(std::ostream& out, const Resources& r);
 
 // One running tessel.exe and its window.
 class Tessel {
@@ -107,12 +135,15 @@ public:
 
     // A notification as a control would send it; never for the test commands, whose boxes block.
     void Notify(int id, WORD code);
+    // Returns once tessel has handled every message posted to it so far; sent ones are handled on sending.
+    void Settle();
     std::vector<MessageBoxSeen> Boxes() const { return MessageBoxesOf(launch_.pid); }
     // The keyboard focus of tessel's thread.
     HWND Focus() const;
 
     // Asks the probe DLL, hooked into tessel's thread on first use.
     ProbeReply Probe(ProbeQuery query, HWND window);
+    Resources Held();
 
 private:
     void* Remote();
@@ -122,5 +153,6 @@ private:
     DWORD tickBefore_ = 0;
     DWORD tickAfter_ = 0;
     void* remote_ = nullptr;
+    int settled_ = 0;
     HHOOK hook_ = nullptr;
 };
