@@ -89,12 +89,19 @@ TEST_F(SingleInstance, SecondStartRestoresTheMinimisedFirst)
     EXPECT_EQ(0u, first.Close()) << "exit code of the first start";
 }
 
-// The race is narrow, so it is run a few times.
-TEST_F(SingleInstance, FiveStartsAtOnceLeaveOneWindow)
+// Starts launched together race for the instance mutex: one keeps its window, every other waits for
+// that window, raises it and exits. The race is narrow, so it is run a few times.
+class StartsAtOnce : public SingleInstance, public testing::WithParamInterface<int> {};
+
+TEST_P(StartsAtOnce, LeaveOneRaisedWindowAndExitZero)
 {
+    const int starts = GetParam();
     for (int round = 1; round <= 3; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        std::vector<Launch> launches = LaunchTogether(5);
+        SCOPED_TRACE(std::to_string(starts) + " starts, round " + std::to_string(round));
+        WindowInFront front;
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == front.Window(); }))
+            << "the driver's window never came to the front";
+        std::vector<Launch> launches = LaunchTogether(starts);
         auto running = [&] {
             std::vector<Launch> alive;
             for (const Launch& launch : launches)
@@ -111,7 +118,7 @@ TEST_F(SingleInstance, FiveStartsAtOnceLeaveOneWindow)
             },
             3 * WaitLimit))
             << running().size() << " starts still running, " << TesselWindows().size() << " Tessel windows";
-        ASSERT_EQ(1u, TesselWindows().size()) << "Tessel windows after five starts at once";
+        ASSERT_EQ(1u, TesselWindows().size()) << "Tessel windows after " << starts << " starts at once";
 
         Launch survivor = running()[0];
         for (const Launch& launch : launches)
@@ -122,8 +129,14 @@ TEST_F(SingleInstance, FiveStartsAtOnceLeaveOneWindow)
         DWORD owner = 0;
         GetWindowThreadProcessId(main, &owner);
         EXPECT_EQ(survivor.pid, owner) << "the window belongs to another process than the one still running";
+        EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }))
+            << "the surviving window " << main << " was not raised; the foreground window is "
+            << GetForegroundWindow() << " (the driver's is " << front.Window() << ")";
         PostMessageA(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(0u, ExitCodeWithin(survivor.process)) << "exit code of the start that kept its window";
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(SingleInstance, StartsAtOnce, testing::Values(5, 10),
+                         [](const testing::TestParamInfo<int>& p) { return std::to_string(p.param); });
 }
