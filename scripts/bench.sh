@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 began=$(date +%s)
-scripts/setup.sh
+scripts/setup.sh run headless
 
 cmake --preset mingw-i686 >/dev/null
 cmake --build --preset mingw-i686 --target tessel tessel_minimal tessel_bench -j"$(nproc)" >/dev/null
@@ -30,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-tessel_fresh_prefix "$WINEPREFIX"
+tessel_fresh_prefix "$WINEPREFIX" headless
 # 1366 x 768 is the screen whose window width, 1024.5, must round to the even 1024.
 tessel_start_xvfb 1366x768
 

@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets of the core and runs each for the given seconds (default 600).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-scripts/setup.sh
+scripts/setup.sh fuzz
 
 seconds=${1:-600}
 targets=(instruction_text port_registers port_summary random_table)

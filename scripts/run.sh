@@ -4,18 +4,19 @@
 # and reports the screenshot's path and the program's exit code.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-scripts/setup.sh
+if [ -n "${DISPLAY:-}" ]; then scripts/setup.sh run; else scripts/setup.sh run headless; fi
 
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686 --target tessel tessel_remote -j"$(nproc)" >/dev/null
-bin=$PWD/build/mingw-i686
+cmake --preset mingw-i686-run >/dev/null
+cmake --build --preset mingw-i686-run -j"$(nproc)" >/dev/null
+bin=$PWD/build/mingw-i686-run
 exe=$bin/shell/tessel.exe
 
 source scripts/wine-env.sh
-export WINEPREFIX=$TESSEL_WINE_DIR/run
-[ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX"
 
+# On the user's desktop the window is an ordinary one of its window manager (Wine's defaults).
 if [ -n "${DISPLAY:-}" ]; then
+  export WINEPREFIX=$TESSEL_WINE_DIR/run
+  [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" managed
   set +e
   wine "$exe"
   rc=$?
@@ -24,6 +25,9 @@ if [ -n "${DISPLAY:-}" ]; then
   exit "$rc"
 fi
 
+# Xvfb without a window manager: the prefix of unmanaged windows, kept apart from the desktop's.
+export WINEPREFIX=$TESSEL_WINE_DIR/run-headless
+[ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" headless
 screenshot=$PWD/build/tessel-screenshot.png
 tessel_pid=
 cleanup() {

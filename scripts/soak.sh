@@ -3,7 +3,7 @@
 # usage: scripts/soak.sh [DOUBLE_CLICKS]   (at least 2000; one transient message per 20 double-clicks)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-scripts/setup.sh
+scripts/setup.sh test
 
 clicks=${1:-20000}
 cmake --preset mingw-i686 >/dev/null

@@ -2,7 +2,7 @@
 # Builds and runs every test: the core natively, then the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-scripts/setup.sh
+scripts/setup.sh test
 
 for preset in native mingw-i686; do
   echo "== $preset"

@@ -1,40 +1,51 @@
 # Sourced by the scripts that run Windows programs: a private 32-bit Wine prefix, never the user's.
-# TESSEL_WINE_DIR holds the prepared template prefix; each run may copy it for a fresh start.
+# TESSEL_WINE_DIR holds two prepared template prefixes; each run copies one for a fresh start:
+#   managed   Wine's defaults: ordinary windows of the desktop's window manager
+#   headless  for Xvfb without a window manager, where Wine stalls about 2 s whenever a managed
+#             top-level window hides or closes; its windows are unmanaged (override-redirect), which
+#             is wrong on a real desktop: no task-bar entry, no Alt+Tab, nothing the manager can move.
 
 TESSEL_ROOT=${TESSEL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 TESSEL_WINE_DIR=${TESSEL_WINE_DIR:-$TESSEL_ROOT/build/wine}
-TESSEL_WINE_TEMPLATE=$TESSEL_WINE_DIR/template
 
 export WINEARCH=win32
 export WINEDEBUG=-all
 # No Mono or Gecko prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Creates the template prefix once; concurrent callers wait on a lock.
+# Creates the template of the kind given as $1 once; concurrent callers wait on a lock.
 tessel_prepare_template() {
+  local kind=$1 template=$TESSEL_WINE_DIR/template-$1
   mkdir -p "$TESSEL_WINE_DIR"
+  [ -f "$template/.ready" ] && return 0
   (
     flock 9
-    [ -f "$TESSEL_WINE_TEMPLATE/.ready" ] && exit 0
-    rm -rf "$TESSEL_WINE_TEMPLATE"
-    WINEPREFIX=$TESSEL_WINE_TEMPLATE wineboot -i >/dev/null 2>&1
-    # Debian's Wine does not find its own fonts (Marlett draws the caption buttons,
-    # Tahoma the captions), so the prefix gets copies.
-    cp /usr/share/wine/fonts/* "$TESSEL_WINE_TEMPLATE/drive_c/windows/Fonts/"
-    # Without a window manager, Wine stalls ~2 s whenever a managed top-level window hides.
-    local reg=$TESSEL_WINE_DIR/unmanaged.reg
-    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n"Decorated"="Y"\n' >"$reg"
-    WINEPREFIX=$TESSEL_WINE_TEMPLATE wine regedit "$reg" >/dev/null 2>&1
-    WINEPREFIX=$TESSEL_WINE_TEMPLATE wineserver -w
-    touch "$TESSEL_WINE_TEMPLATE/.ready"
-  ) 9>"$TESSEL_WINE_DIR/.lock"
+    [ -f "$template/.ready" ] && exit 0
+    rm -rf "$template"
+    if [ "$kind" = managed ]; then
+      echo "Preparing a Wine prefix for Tessel (once, about 10 s)" >&2
+      WINEPREFIX=$template wineboot -i >/dev/null 2>&1
+      # Debian's Wine does not find its own fonts (Marlett draws the caption buttons,
+      # Tahoma the captions), so the prefix gets copies.
+      cp /usr/share/wine/fonts/* "$template/drive_c/windows/Fonts/"
+    else
+      tessel_prepare_template managed
+      cp -a "$TESSEL_WINE_DIR/template-managed" "$template"
+      rm -f "$template/.ready"
+      local reg=$TESSEL_WINE_DIR/unmanaged.reg
+      printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n"Decorated"="Y"\n' >"$reg"
+      WINEPREFIX=$template wine regedit "$reg" >/dev/null 2>&1
+    fi
+    WINEPREFIX=$template wineserver -w
+    touch "$template/.ready"
+  ) 9>"$TESSEL_WINE_DIR/.lock-$kind"
 }
 
-# Copies the template into a fresh prefix directory given as $1.
+# tessel_fresh_prefix DIR KIND: a fresh copy of the template of KIND (managed or headless) in DIR.
 tessel_fresh_prefix() {
-  tessel_prepare_template
+  tessel_prepare_template "$2"
   rm -rf "$1"
-  cp -a "$TESSEL_WINE_TEMPLATE" "$1"
+  cp -a "$TESSEL_WINE_DIR/template-$2" "$1"
 }
 
 # Points WINEPREFIX at the prefix shared by the test programs, making it on first use.
@@ -43,7 +54,7 @@ tessel_use_shared_prefix() {
   mkdir -p "$TESSEL_WINE_DIR"
   (
     flock 9
-    [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX"
+    [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" headless
   ) 9>"$TESSEL_WINE_DIR/.shared.lock"
 }
 

@@ -20,7 +20,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-tessel_fresh_prefix "$WINEPREFIX"
+tessel_fresh_prefix "$WINEPREFIX" headless
 tessel_start_xvfb "$screen"
 echo "e2e: screen $screen on display $DISPLAY, prefix $WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
