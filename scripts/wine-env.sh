@@ -89,3 +89,24 @@ tessel_stop_wineserver() {
     wineserver -w 2>/dev/null || true
   fi
 }
+
+# Starts openbox, a window manager of Debian's, on DISPLAY and waits until it manages the screen;
+# sets TESSEL_WM_PID. The caller stops it with tessel_stop_openbox.
+tessel_start_openbox() {
+  openbox --sm-disable </dev/null >/dev/null 2>&1 &
+  TESSEL_WM_PID=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$TESSEL_WM_PID" 2>/dev/null || return 1
+    sleep 0.05
+  done
+  return 1
+}
+
+tessel_stop_openbox() {
+  if [ -n "${TESSEL_WM_PID:-}" ]; then
+    kill "$TESSEL_WM_PID" 2>/dev/null || true
+    wait "$TESSEL_WM_PID" 2>/dev/null || true
+    TESSEL_WM_PID=
+  fi
+}

@@ -1,4 +1,4 @@
-// Waits for tessel.exe's window to be ready, or closes it: a helper for scripts outside Wine.
+// Waits for tessel.exe's window to be ready, reports or minimises it, or closes it: a helper for scripts outside Wine.
 #include <windows.h>
 
 #include <cstdio>
@@ -33,7 +33,7 @@ bool WaitFor(DWORD limit, bool (*done)())
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: tessel_remote ready|close [milliseconds]\n");
+        std::fprintf(stderr, "usage: tessel_remote ready|place|minimize|close [milliseconds]\n");
         return 2;
     }
     DWORD limit = argc > 2 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : 20000;
@@ -42,6 +42,27 @@ int main(int argc, char** argv)
             return 0;
         std::fprintf(stderr, "tessel_remote: no ready Tessel window within %lu ms\n", limit);
         return 1;
+    }
+    // The window's screen rectangle and its client area's, as "x y width height" each, for comparing with X's view.
+    if (std::strcmp(argv[1], "place") == 0 || std::strcmp(argv[1], "minimize") == 0) {
+        HWND main = FindMain();
+        if (main == nullptr) {
+            std::fprintf(stderr, "tessel_remote: no Tessel window\n");
+            return 1;
+        }
+        if (argv[1][0] == 'm') {
+            ShowWindow(main, SW_MINIMIZE);
+            return 0;
+        }
+        RECT window, client;
+        POINT origin = {0, 0};
+        GetWindowRect(main, &window);
+        GetClientRect(main, &client);
+        ClientToScreen(main, &origin);
+        std::printf("window %ld %ld %ld %ld client %ld %ld %ld %ld\n", window.left, window.top,
+                    window.right - window.left, window.bottom - window.top, origin.x, origin.y, client.right,
+                    client.bottom);
+        return 0;
     }
     if (std::strcmp(argv[1], "close") == 0) {
         HWND main = FindMain();

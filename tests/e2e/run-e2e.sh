@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # Runs the end-to-end driver against tessel.exe in a fresh copy of the Wine prefix on a private Xvfb screen.
-# usage: run-e2e.sh WIDTHxHEIGHT DRIVER.exe TESSEL.exe WORK_DIR [driver flags...]
+# usage: run-e2e.sh [--desktop REMOTE.exe] WIDTHxHEIGHT DRIVER.exe TESSEL.exe WORK_DIR [driver flags...]
+# --desktop: as on a user's desktop, under the openbox window manager with Wine's default (managed)
+# windows; after the driver, desktop-check.sh looks at the window from the X side.
 set -euo pipefail
+remote=
+if [ "${1:-}" = --desktop ]; then
+  remote=$(realpath "$2")
+  shift 2
+fi
 screen=$1 driver=$(realpath "$2") tessel=$(realpath "$3") work=$(realpath -m "$4")
 shift 4
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+here=$(dirname "${BASH_SOURCE[0]}")
+source "$here/../../scripts/wine-env.sh"
 
 mkdir -p "$work"
 WINEPREFIX=$(mktemp -d "$work/prefix-$screen.XXXXXX")
@@ -14,15 +22,22 @@ cleanup() {
   # Killing the prefix's own server ends every program still running in it, the driver included.
   tessel_stop_wineserver
   [ -n "$driver_pid" ] && wait "$driver_pid" 2>/dev/null || true
+  tessel_stop_openbox
   tessel_stop_xvfb
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-tessel_fresh_prefix "$WINEPREFIX" headless
 tessel_start_xvfb "$screen"
-echo "e2e: screen $screen on display $DISPLAY, prefix $WINEPREFIX"
+if [ -n "$remote" ]; then
+  tessel_fresh_prefix "$WINEPREFIX" managed
+  tessel_start_openbox || { echo "e2e: openbox did not start on $DISPLAY" >&2; exit 1; }
+  echo "e2e: screen $screen on display $DISPLAY with openbox, managed windows, prefix $WINEPREFIX"
+else
+  tessel_fresh_prefix "$WINEPREFIX" headless
+  echo "e2e: screen $screen on display $DISPLAY, prefix $WINEPREFIX"
+fi
 wineserver -p </dev/null >/dev/null 2>&1
 # The prefix's services start here, away from the test runner's pipes.
 wine wineboot </dev/null >/dev/null 2>&1
@@ -35,4 +50,5 @@ wait "$driver_pid"
 rc=$?
 set -e
 driver_pid=
+[ "$rc" -ne 0 ] || [ -z "$remote" ] || "$here/desktop-check.sh" "$tessel" "$remote" "$screen" || rc=$?
 exit "$rc"
