@@ -7,8 +7,6 @@
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
 set -euo pipefail
 
-# Each need is a Debian package, or PACKAGE=COMMAND where any provider of COMMAND will do
-# (Node.js from elsewhere brings its own npm, which Debian's npm package would fight).
 run_needs=(
   cmake make python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686
@@ -26,6 +24,11 @@ by_hand="CMake and make, the MinGW-w64 i686 C++ toolchain (i686-w64-mingw32-g++,
 and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
 GoogleTest (headers, libraries and sources), clang with libFuzzer and openbox"
 
+usage() {
+  echo "usage: scripts/setup.sh run|test|fuzz [headless]" >&2
+  exit 2
+}
+
 needs=()
 headless=
 for want in "$@"; do
@@ -34,10 +37,10 @@ for want in "$@"; do
     fuzz) needs+=("${fuzz_needs[@]}") ;;
     test) needs+=("${run_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}") headless=1 ;;
     headless) headless=1 ;;
-    *) echo "usage: scripts/setup.sh run|test|fuzz [headless]" >&2; exit 2 ;;
+    *) usage ;;
   esac
 done
-[ ${#needs[@]} -gt 0 ] || { echo "usage: scripts/setup.sh run|test|fuzz [headless]" >&2; exit 2; }
+[ ${#needs[@]} -gt 0 ] || usage
 [ -z "$headless" ] || needs+=("${headless_needs[@]}")
 
 fail() {
@@ -54,13 +57,8 @@ if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
 fi
 
 missing=()
-for need in "${needs[@]}"; do
-  package=${need%%=*}
-  if [ "$package" != "$need" ]; then
-    command -v "${need#*=}" >/dev/null && continue
-  else
-    [ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)" = installed ] && continue
-  fi
+for package in "${needs[@]}"; do
+  [ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)" = installed ] && continue
   case " ${missing[*]-} " in *" $package "*) ;; *) missing+=("$package") ;; esac
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
