@@ -17,12 +17,15 @@ fuzz_needs=(clang libclang-rt-dev)
 test_needs=(
   g++ libgtest-dev googletest
   openbox
+  lld nodejs=node npm=npm chromium
+  lintian desktop-file-utils appstream python3-pefile
 )
 
 # What to install by hand elsewhere, for the message on systems without apt.
 by_hand="CMake and make, the MinGW-w64 i686 C++ toolchain (i686-w64-mingw32-g++, windres), Wine with its 32-bit part
 and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
-GoogleTest (headers, libraries and sources), clang with libFuzzer and openbox"
+GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
+lintian, desktop-file-validate, appstreamcli and Python's pefile"
 
 usage() {
   echo "usage: scripts/setup.sh run|test|fuzz [headless]" >&2
@@ -56,8 +59,16 @@ if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   exit 0
 fi
 
+# PACKAGE=COMMAND is met by the command from anywhere: Node.js from another source brings its own npm,
+# which Debian's npm package would conflict with.
 missing=()
 for package in "${needs[@]}"; do
+  case "$package" in
+    *=*)
+      command -v "${package#*=}" >/dev/null && continue
+      package=${package%%=*}
+      ;;
+  esac
   [ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)" = installed ] && continue
   case " ${missing[*]-} " in *" $package "*) ;; *) missing+=("$package") ;; esac
 done
