@@ -13,18 +13,27 @@ export WINEDEBUG=-all
 # No Mono or Gecko prompts while the prefix is made.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Whether Wine's 32-bit loader starts here: some kernels run 64-bit programs only (IA-32 emulation off).
+tessel_wine_runs_32bit() {
+  wine --version >/dev/null 2>&1
+}
+
+tessel_no_32bit_message="Wine's 32-bit part cannot start on this machine: its kernel runs 64-bit programs only \
+(IA-32 emulation is off; see dmesg), and tessel.exe is a 32-bit Windows program"
+
 # Creates the template of the kind given as $1 once; concurrent callers wait on a lock.
 tessel_prepare_template() {
   local kind=$1 template=$TESSEL_WINE_DIR/template-$1
   mkdir -p "$TESSEL_WINE_DIR"
   [ -f "$template/.ready" ] && return 0
+  tessel_wine_runs_32bit || { echo "$tessel_no_32bit_message" >&2; return 1; }
   (
     flock 9
     [ -f "$template/.ready" ] && exit 0
     rm -rf "$template"
     if [ "$kind" = managed ]; then
       echo "Preparing a Wine prefix for Tessel (once, about 10 s)" >&2
-      WINEPREFIX=$template wineboot -i >/dev/null 2>&1
+      WINEPREFIX=$template wineboot -i >/dev/null 2>&1 || { echo "wineboot could not make a prefix in $template" >&2; exit 1; }
       # Debian's Wine does not find its own fonts (Marlett draws the caption buttons,
       # Tahoma the captions), so the prefix gets copies.
       cp /usr/share/wine/fonts/* "$template/drive_c/windows/Fonts/"
