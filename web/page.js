@@ -127,6 +127,8 @@
       }
     }
     e.dataset.id = id;
+    // As among Windows' child windows, the one made first lies on top where two overlap.
+    e.style.zIndex = 999 - n;
     box(I[q + 1], I[q + 2], I[q + 3], I[q + 4], e);
     if (!byId[id]) byId[id] = e;
     return [I[q + 1] + I[q + 3], I[q + 2] + I[q + 4]];
@@ -146,6 +148,7 @@
     I = new Int32Array(X.memory.buffer);
     var bar = el('div', 'sb', C), left = 0, right = 0, bottom = 0, n, edge, s, r;
     bar.dataset.id = 200;
+    bar.style.zIndex = 1000;
     for (n = 0; n < X.TesselStatusPartCount(); n++) {
       edge = X.TesselStatusPartEdge(n);
       s = el('span', '', bar, str(X.TesselStatusPartText(n)));
