@@ -84,6 +84,10 @@
         close();
       }
     };
+    // A click beside the box leaves the focus in it.
+    ov.onmousedown = function (e) {
+      if (!b.contains(e.target)) e.preventDefault();
+    };
     ok.focus();
   }
 
