@@ -51,6 +51,7 @@ def compact_style(text):
 
 def page(script, icon, module=b""):
     html = read("page.html")
+    html = html[html.index("-->") + 4:] if html.startswith("<!--") else html  # the template's own note
     script = compact_script(script).replace("@MODULE@", base64.b64encode(module).decode("ascii"))
     # Inserted last, so that no text of the script or style is taken for a placeholder.
     return (html.replace("@ICON@", icon).replace("@CSS@", compact_style(read("page.css")))
