@@ -25,14 +25,16 @@ function launch() {
 
 // Opens tessel.html (with `hash`, e.g. '#tick=0') in a new context and waits for the window to be built.
 // The page records every request, console error and uncaught exception in page.tessel.
+// options: those of a browser context, and initScript, run before the page's own script.
 async function open(browser, hash = '#tick=0', options = {}) {
-  const context = await browser.newContext({ viewport: { width: 1280, height: 1024 }, ...options });
+  const { initScript, ...contextOptions } = options;
+  const context = await browser.newContext({ viewport: { width: 1280, height: 1024 }, ...contextOptions });
   const page = await context.newPage();
   page.tessel = { requests: [], errors: [] };
   page.on('request', (r) => page.tessel.requests.push(r.url()));
   page.on('console', (m) => m.type() === 'error' && page.tessel.errors.push(m.text()));
   page.on('pageerror', (e) => page.tessel.errors.push(String(e)));
-  if (options.initScript) await page.addInitScript(options.initScript);
+  if (initScript) await page.addInitScript(initScript);
   await page.goto(pageUrl + hash);
   await page.waitForFunction(() => typeof window.tesselSendCommand === 'function');
   return page;
