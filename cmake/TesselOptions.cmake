@@ -3,6 +3,10 @@
 # The browser edition: the core compiled to WebAssembly inside one HTML page.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "wasm32")
   set(TESSEL_WEB ON)
+  # Smallest code, optimised across files: under 4 KB Chromium compiles the module at once, on the page's
+  # thread. Given here so that it comes after the build type's -Os.
+  add_compile_options(-Oz -flto)
+  add_link_options(-Oz -flto)
 else()
   set(TESSEL_WEB OFF)
 endif()
