@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Measures tessel.exe against an empty window under Wine, prints size, start-up, response and memory, checks the budgets.
+# Measures tessel.exe against an empty window under Wine, prints size, start-up, response and memory, checks the budgets;
+# then the browser edition (scripts/bench-web.sh).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 began=$(date +%s)
@@ -161,6 +162,7 @@ echo "     VmRSS         $rss_tessel KiB - $rss_minimal KiB = $rss_extra KiB; ta
 echo "     PagefileUsage $pagefile_tessel KiB - $pagefile_minimal KiB = $pagefile_extra KiB; target under $memory_target_kib KiB: $(verdict "$pagefile_extra" "$((memory_target_kib - 1))")"
 echo
 echo "wall time: $(($(date +%s) - began)) s"
+scripts/bench-web.sh || over+=("browser edition")
 if [ ${#over[@]} -gt 0 ]; then
   echo "over budget: ${over[*]}"
   exit 1

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the core natively, then the Windows build under Wine.
+# Builds and runs every test: the core natively, the browser edition in Chromium, then the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
@@ -7,7 +7,7 @@ scripts/setup.sh test
 source scripts/wine-env.sh
 
 not_run=
-for preset in native mingw-i686; do
+for preset in native wasm32 mingw-i686; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$(nproc)"

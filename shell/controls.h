@@ -1,4 +1,4 @@
-// Identifier plan and fixed layout of the main window: every family is a base plus an offset.
+// Identifier plan, fixed layout and control table of the main window, free of any Win32 type.
 #pragma once
 
 // Status bar.
@@ -74,3 +74,43 @@ constexpr int ButtonHeight = 25;
 constexpr int StatusPartCount = 10;
 constexpr unsigned StatusClearTimer = 1;
 constexpr unsigned StatusClearDelay = 2000;
+
+// What a control is; each shell maps a kind to its own class, style and font.
+enum ControlKind : unsigned char {
+    PanelKind,          // group box of a port, captioned in the system font
+    LabelKind,          // listing line or bit-number label
+    LatchCellKind,      // sunken bit cell of a latch register, double-clicked to flip
+    DirectionCellKind,  // flat bit cell of a direction register, double-clicked to flip
+    CheckBoxKind,       // instruction or loop check box
+    PushButtonKind,
+};
+constexpr int ControlKindCount = 6;
+
+struct ControlSpot {
+    int id;
+    int x;
+    int y;
+    const char* caption;
+};
+
+// A run of controls of one kind and size; spot(n) places the n-th, before() runs ahead of the first.
+struct ControlGroup {
+    ControlKind kind;
+    int width;
+    int height;
+    int count;
+    ControlSpot (*spot)(int n);
+    void (*before)();
+};
+
+// layout_table.cpp: the groups in creation order, the status parts and their fixed texts.
+constexpr int ControlGroupCount = 8;
+extern const ControlGroup ControlGroups[ControlGroupCount];
+extern const int StatusPartRightEdges[StatusPartCount];
+
+struct StatusLabel {
+    int part;
+    const char* text;
+};
+constexpr int StatusLabelCount = 5;
+extern const StatusLabel StatusLabels[StatusLabelCount];

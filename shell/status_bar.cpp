@@ -7,23 +7,7 @@
 HWND StatusBar;
 
 namespace {
-// Right edges of the parts in client pixels; the last part runs to the window's edge.
-const int PartRightEdges[StatusPartCount] = {300, 355, 390, 460, 505, 570, 615, 685, 780, -1};
-
 constexpr DWORD StatusBarStyle = WS_CHILD | WS_VISIBLE | 0x10;
-
-struct StatusLabel {
-    int part;
-    const char* text;
-};
-
-const StatusLabel Labels[] = {
-    {0, "Tessel team - version 1.0"},
-    {1, "Set count:"},
-    {3, "Game count:"},
-    {5, "Energy left:"},
-    {7, "Elapsed time:"},
-};
 
 void SetPartText(int part, const char* text)
 {
@@ -34,12 +18,12 @@ void SetPartText(int part, const char* text)
 void CreateStatusBar(HWND parent)
 {
     StatusBar = CreateStatusWindowA(StatusBarStyle, nullptr, parent, IdStatusBar);
-    SendMessageA(StatusBar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(PartRightEdges));
+    SendMessageA(StatusBar, SB_SETPARTS, StatusPartCount, reinterpret_cast<LPARAM>(StatusPartRightEdges));
 }
 
 void SetStatusLabels()
 {
-    for (const StatusLabel& label : Labels)
+    for (const StatusLabel& label : StatusLabels)
         SetPartText(label.part, label.text);
 }
 

@@ -1,0 +1,62 @@
+// The WebAssembly core against the native build of the same sources: statements, cells, summaries and
+// placements for 400 seeds, computed in Chromium from the module inside tessel.html and compared line by line.
+'use strict';
+const assert = require('node:assert/strict');
+const { execFileSync } = require('node:child_process');
+const { after, before, test } = require('node:test');
+const harness = require('./harness');
+
+const Seeds = 400;
+let browser;
+before(async () => {
+  browser = await harness.launch();
+});
+after(async () => {
+  if (browser) await browser.close();
+});
+
+// The same walk as core_dump.cpp, over the module's exports; runs in the page.
+function dump({ base64, seeds }) {
+  const code = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+  return WebAssembly.instantiate(code).then(({ instance }) => {
+    const x = instance.exports, bytes = new Uint8Array(x.memory.buffer), out = [];
+    const str = (p) => {
+      let e = p;
+      while (bytes[e]) e++;
+      return String.fromCharCode(...bytes.subarray(p, e));
+    };
+    const next = (s) => {
+      s.v = (Math.imul(s.v, 1103515245) + 12345) >>> 0;
+      return s.v >>> 8;
+    };
+    const fixed = [0, 1, 123456789, 0xffffffff], walk = { v: 2026 };
+    for (let n = 0; n < seeds; n++) {
+      const seed = n < 4 ? fixed[n] : Math.imul(next(walk), 2654435761) >>> 0;
+      out.push(`seed ${seed}`);
+      x.TesselCreate(seed);
+      for (let record = 0; record < 256; record++) out.push(str(x.TesselRecordText(record)));
+      const pick = { v: seed };
+      for (let click = 0; click < 40; click++) {
+        const r = next(pick), id = (r & 1 ? 700 : 750) + (r % 34) - 1, cell = x.TesselDoubleClick(id);
+        out.push(`${id} [${cell ? str(cell) : '-'}] ${str(x.TesselSummary())}`);
+      }
+      const width = 200 + (next(pick) % 3800), height = 150 + (next(pick) % 2200);
+      const p = new Int32Array(x.memory.buffer, x.TesselPlacement(width, height), 4);
+      out.push(`${width}x${height} ${p[0]} ${p[1]} ${p[2]} ${p[3]}`);
+    }
+    return out.join('\n') + '\n';
+  });
+}
+
+test(`the module in the page gives the native build's output for ${Seeds} seeds`, async () => {
+  const native = execFileSync(process.env.TESSEL_CORE_DUMP, [String(Seeds)], { encoding: 'latin1', maxBuffer: 1 << 26 });
+  const page = await harness.open(browser);
+  const web = await page.evaluate(dump, { base64: harness.moduleBase64(), seeds: Seeds });
+  const a = native.split('\n'), b = web.split('\n');
+  const first = a.findIndex((line, n) => line !== b[n]);
+  assert.equal(first, -1, first < 0 ? '' :
+    `line ${first + 1} differs: native ${JSON.stringify(a[first])}, WebAssembly ${JSON.stringify(b[first])}`);
+  assert.equal(b.length, a.length, 'line count');
+  assert.ok(a.length > Seeds * 297, `only ${a.length} lines for ${Seeds} seeds`);
+  harness.expectClean(page);
+});

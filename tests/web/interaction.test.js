@@ -1,0 +1,211 @@
+// Interaction: double-clicks and double taps on bit cells, the two-second clearing, check boxes, the buttons,
+// F1 and its box, the test commands 50..58, the focus, and the accessible names.
+'use strict';
+const assert = require('node:assert/strict');
+const { after, before, test } = require('node:test');
+const harness = require('./harness');
+
+const Credit = 'Tessel team - version 1.0';
+const Title = 'Tessel C-Language Simulator';
+const cell = (id) => `[data-id="${id}"]`;
+const summary = (a, b, c, d, letter) => `Port A:${a} Port B:${b} Port C:${c} Port D:${d} Port ${letter} was clicked`;
+
+let browser;
+before(async () => {
+  browser = await harness.launch();
+});
+after(async () => {
+  if (browser) await browser.close();
+});
+
+// Records in the page when each double-click arrived and when status part 0 changed, and to what.
+function watchStatus(page) {
+  return page.evaluate(() => {
+    const part = document.querySelector('.sb span');
+    window.statusLog = [];
+    document.getElementById('c').addEventListener('dblclick', () => window.statusLog.push([performance.now(), 'dblclick']));
+    new MutationObserver(() => window.statusLog.push([performance.now(), part.textContent]))
+      .observe(part, { childList: true, characterData: true, subtree: true });
+  });
+}
+
+test('a double-click flips the bit and shows the summary; a single click changes nothing', async () => {
+  const page = await harness.open(browser);
+  await page.click(cell(711));
+  await page.click(cell(750));
+  assert.equal(await harness.caption(page, 711), ' 0 ', 'latch cell 711 after a single click');
+  assert.equal(await harness.caption(page, 750), 'Out', 'direction cell 750 after a single click');
+  assert.equal(await harness.statusText(page), Credit, 'status part 0 after single clicks');
+
+  await page.dblclick(cell(750));
+  assert.equal(await harness.caption(page, 750), 'In', 'direction cell 750 after a double-click');
+  assert.equal(await harness.statusText(page), summary('00', '00', '00', '00', ' '), 'summary after a direction click');
+  await page.dblclick(cell(711));
+  assert.equal(await harness.caption(page, 711), ' 1 ', 'latch cell 711 after a double-click');
+  assert.equal(await harness.statusText(page), summary('00', '08', '00', '00', 'B'), 'summary after 711');
+  await page.dblclick(cell(716));
+  await page.dblclick(cell(723));
+  assert.equal(await harness.statusText(page), summary('00', '08', '81', '00', 'C'), 'summary after 716 and 723');
+  await page.dblclick(cell(711));
+  assert.equal(await harness.caption(page, 711), ' 0 ', 'latch cell 711 after a second double-click');
+  assert.equal(await harness.statusText(page), summary('00', '00', '81', '00', 'B'), 'summary after 711 again');
+  // The labels and panels around the cells take no double-click.
+  await page.dblclick(cell(511), { force: true });
+  await page.mouse.dblclick(30, 40);
+  assert.equal(await harness.statusText(page), summary('00', '00', '81', '00', 'B'), 'summary after double-clicks off the cells');
+  harness.expectClean(page);
+});
+
+test('a double tap on a touch screen flips the bit once; a single tap changes nothing', async () => {
+  const page = await harness.open(browser, '#tick=0', { hasTouch: true });
+  const box = await page.locator(cell(711)).boundingBox(), x = box.x + 10, y = box.y + 10;
+  await page.touchscreen.tap(x, y);
+  await page.waitForTimeout(700);
+  assert.equal(await harness.caption(page, 711), ' 0 ', 'latch cell 711 after a single tap');
+  await page.touchscreen.tap(x, y);
+  await page.touchscreen.tap(x, y);
+  await page.waitForTimeout(700);
+  assert.equal(await harness.caption(page, 711), ' 1 ', 'latch cell 711 after a double tap');
+  assert.equal(await harness.statusText(page), summary('00', '08', '00', '00', 'B'), 'summary after a double tap');
+  harness.expectClean(page);
+});
+
+test('the summary clears 2,000 ms after the latest one; "Checkbox clicked" stays until a clearing', async () => {
+  const [cleared, kept] = [await harness.open(browser), await harness.open(browser)];
+  await watchStatus(cleared);
+  await cleared.dblclick(cell(700));
+  await cleared.waitForTimeout(800);
+  await cleared.dblclick(cell(701));
+  await cleared.click(cell(805));
+  assert.equal(await harness.statusText(cleared), 'Checkbox clicked', 'status part 0 after a check box click');
+  await kept.click(cell(805));
+  const keptAt = Date.now();
+  await cleared.waitForFunction(() => window.statusLog.some(([, text]) => text === ''), null, { timeout: 10000 });
+  const log = await cleared.evaluate(() => window.statusLog);
+  const last = log.filter(([, what]) => what === 'dblclick').pop()[0], clearing = log.find(([, text]) => text === '')[0];
+  assert.deepEqual(log.map(([, what]) => what).filter((w) => w !== 'dblclick' && !w.startsWith('Port')),
+    ['Checkbox clicked', ''], 'texts of status part 0 besides the summaries');
+  // Timers may fire late on a busy machine, never early.
+  assert.ok(clearing - last >= 1990 && clearing - last < 4000,
+    `cleared ${Math.round(clearing - last)} ms after the latest double-click, not 2,000 ms`);
+  await kept.waitForTimeout(Math.max(0, 2300 - (Date.now() - keptAt)));
+  assert.equal(await harness.statusText(kept), 'Checkbox clicked', 'status part 0 with no summary before it');
+  assert.equal(await harness.caption(cleared, 700), ' 1 ', 'cell 700 after the clearing');
+  harness.expectClean(cleared);
+  harness.expectClean(kept);
+});
+
+test('check boxes toggle their mark and report the click; the buttons do nothing', async () => {
+  const page = await harness.open(browser);
+  const checked = (id) => page.locator(`${cell(id)} input`).isChecked();
+  for (const id of [800, 824, 825]) {
+    await page.evaluate(() => { document.querySelector('.sb span').textContent = 'x'; });
+    await page.click(cell(id));
+    assert.equal(await checked(id), true, `check box ${id} after a click`);
+    assert.equal(await harness.statusText(page), 'Checkbox clicked', `status part 0 after clicking ${id}`);
+    await page.click(`${cell(id)} span`);
+    assert.equal(await checked(id), false, `check box ${id} after a click on its caption`);
+  }
+  await page.evaluate(() => { document.querySelector('.sb span').textContent = 'x'; });
+  for (const id of [900, 901, 902]) {
+    await page.click(cell(id));
+    await page.dblclick(cell(id));
+  }
+  assert.equal(await harness.statusText(page), 'x', 'status part 0 after clicking the buttons');
+  assert.deepEqual(await harness.messageBoxes(page), [], 'message boxes after clicking the buttons');
+  const cells = await page.evaluate(() => [...document.querySelectorAll('.lc,.dc')].map((e) => e.textContent.trim()));
+  assert.deepEqual([...new Set(cells)], ['0', 'Out'], 'cells after clicking the buttons');
+  harness.expectClean(page);
+});
+
+test('F1 released on the page shows the greeting, closed by Enter, Escape or OK; the browser help stays shut', async () => {
+  const page = await harness.open(browser);
+  await page.evaluate(() => addEventListener('keydown', (e) => { if (e.key === 'F1') window.f1Prevented = e.defaultPrevented; }));
+  for (const close of ['Enter', 'Escape', 'OK']) {
+    await page.keyboard.press('F1');
+    assert.deepEqual(await harness.messageBoxes(page), [{ title: Title, text: 'Hi, you pressed F1' }], `box before ${close}`);
+    // Modal: the window beneath takes no double-click.
+    await page.mouse.dblclick(...(await page.locator(cell(711)).boundingBox().then((b) => [b.x + 5, b.y + 5])));
+    assert.equal(await harness.caption(page, 711), ' 0 ', 'cell 711 double-clicked behind the box');
+    if (close === 'OK') await page.getByRole('button', { name: 'OK' }).click();
+    else await page.keyboard.press(close);
+    assert.deepEqual(await harness.messageBoxes(page), [], `boxes after ${close}`);
+  }
+  assert.equal(await page.evaluate(() => window.f1Prevented), true, 'F1 key-down left to the browser');
+  assert.equal(page.context().pages().length, 1, 'pages open after F1');
+
+  // Held down, F1 repeats its key-down but is released once.
+  await page.keyboard.down('F1');
+  for (let n = 0; n < 5; n++) await page.keyboard.down('F1');
+  assert.deepEqual(await harness.messageBoxes(page), [], 'boxes while F1 is held');
+  await page.keyboard.up('F1');
+  assert.equal((await harness.messageBoxes(page)).length, 1, 'boxes after F1 was held and released');
+  await page.keyboard.press('Escape');
+  harness.expectClean(page);
+});
+
+// Browser difference: Windows moves the focus only to a clicked check box or button, and so does the page
+// inside its window; but a click on the page around the window takes the focus back to the page, and Tab
+// moves it between check boxes and buttons, which the Windows program's loop does not do.
+test('F1 with a check box or button focused shows nothing; where the focus goes after a click', async () => {
+  const page = await harness.open(browser);
+  const focused = () => page.evaluate(() => document.activeElement.closest('[data-id]')?.dataset.id ?? document.activeElement.tagName);
+  for (const id of [803, 901]) {
+    await page.click(cell(id));
+    assert.equal(await focused(), String(id), `focus after clicking ${id}`);
+    await page.click(cell(711));
+    await page.mouse.click(600, 500);
+    assert.equal(await focused(), String(id), `focus after clicking cell 711 and the client area with ${id} focused`);
+    await page.keyboard.press('F1');
+    assert.deepEqual(await harness.messageBoxes(page), [], `boxes after F1 with ${id} focused`);
+    await page.mouse.click(5, 5);
+    assert.equal(await focused(), 'BODY', 'focus after a click beside the window');
+    await page.keyboard.press('F1');
+    assert.equal((await harness.messageBoxes(page)).length, 1, `boxes after F1 with the focus back on the page`);
+    await page.keyboard.press('Enter');
+    assert.equal(await focused(), 'BODY', 'focus after closing the box');
+  }
+  harness.expectClean(page);
+});
+
+test('tesselSendCommand: the test commands 50..58 show their boxes; other commands act as the controls do', async () => {
+  const page = await harness.open(browser);
+  for (let id = 50; id <= 58; id++) {
+    await page.evaluate((w) => window.tesselSendCommand(w), id);
+    assert.deepEqual(await harness.messageBoxes(page), [{ title: Title, text: `WM_COMMAND ID ${id}` }], `box of command ${id}`);
+    await page.keyboard.press(id % 2 ? 'Enter' : 'Escape');
+  }
+  // Boxes stack, the newest on top, each closed in turn.
+  await page.evaluate(() => { window.tesselSendCommand(51); window.tesselSendCommand(52); });
+  assert.deepEqual((await harness.messageBoxes(page)).map((b) => b.text), ['WM_COMMAND ID 51', 'WM_COMMAND ID 52'], 'stacked boxes');
+  await page.keyboard.press('Enter');
+  assert.deepEqual((await harness.messageBoxes(page)).map((b) => b.text), ['WM_COMMAND ID 51'], 'boxes after closing the top one');
+  await page.keyboard.press('Enter');
+  for (const w of [54 | 1 << 16, 49, 59, 900, 700 | 2 << 16, 782 | 1 << 16, 699 | 1 << 16]) await page.evaluate((v) => window.tesselSendCommand(v), w);
+  assert.deepEqual(await harness.messageBoxes(page), [], 'boxes after commands that show none');
+  assert.equal(await harness.statusText(page), Credit, 'status part 0 after commands that do nothing');
+  await page.evaluate(() => window.tesselSendCommand(826));
+  assert.equal(await harness.statusText(page), 'Checkbox clicked', 'status part 0 after command 826');
+  await page.evaluate(() => window.tesselSendCommand(731 | 1 << 16));
+  assert.equal(await harness.caption(page, 731), ' 1 ', 'cell 731 after its double-click command');
+  assert.equal(await harness.statusText(page), summary('00', '00', '00', '80', 'D'), 'summary after command 731');
+  harness.expectClean(page);
+});
+
+test('cells, check boxes, buttons and panels have accessible names', async () => {
+  const page = await harness.open(browser, '#tick=0');
+  const role = (r, name) => page.getByRole(r, { name, exact: true });
+  assert.equal(await role('button', 'Port B latch bit 3, 0').getAttribute('data-id'), '711', 'latch cell named');
+  assert.equal(await role('button', 'Port A direction bit 0, Out').getAttribute('data-id'), '750', 'direction cell named');
+  await page.dblclick(cell(711));
+  assert.equal(await role('button', 'Port B latch bit 3, 1').count(), 1, 'latch cell 711 renamed after a flip');
+  assert.equal(await role('checkbox', 'PORTDbits.RD6 = 1 ;').count(), 1, 'check box 800 by its caption');
+  assert.equal(await role('checkbox', 'for (i=0 ; i < 10000; i++)').count(), 1, 'loop check box by its caption');
+  for (const name of ['New Set', 'New Game', 'Click Instruction']) assert.equal(await role('button', name).count(), 1, `button ${name}`);
+  for (const port of 'ABCD') assert.equal(await role('group', `Port ${port}`).count(), 1, `panel of port ${port}`);
+  assert.equal(await page.getByRole('checkbox').count(), 26, 'check boxes');
+  await page.keyboard.press('F1');
+  assert.equal(await role('alertdialog', Title).count(), 1, 'the greeting box by its title');
+  await page.keyboard.press('Escape');
+  harness.expectClean(page);
+});
