@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Writes the application icon: one 32 x 32, 16-colour image of a plain window
-with a blue title bar, a grey frame and a white client area."""
+with a blue title bar, a grey frame and a white client area; with --png SIZE,
+the same pixels as a PNG of SIZE x SIZE (a multiple of 32) for desktop menus."""
 import struct
 import sys
+import zlib
 
 # The standard 16-colour palette, as (blue, green, red, 0) quads.
 PALETTE = [
@@ -58,6 +60,31 @@ def icon_bytes():
     return directory + entry + image
 
 
+def png_bytes(size):
+    """The icon's pixels as an 8-bit RGBA PNG, each pixel drawn as a square of size / 32."""
+    scale = size // SIZE
+    rows = []
+    for y in range(size):
+        row = bytearray(b"\0")  # filter type 0 for every row
+        for x in range(size):
+            colour = pixel(x // scale, y // scale)
+            row += bytes(PALETTE[colour]) + b"\xff" if colour is not None else b"\0\0\0\0"
+        rows.append(bytes(row))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(b"".join(rows), 9))
+            + chunk(b"IEND", b""))
+
+
 if __name__ == "__main__":
-    with open(sys.argv[1], "wb") as out:
-        out.write(icon_bytes())
+    if len(sys.argv) == 4 and sys.argv[1] == "--png" and int(sys.argv[2]) % SIZE == 0:
+        data = png_bytes(int(sys.argv[2]))
+    elif len(sys.argv) == 2:
+        data = icon_bytes()
+    else:
+        sys.exit("usage: make_icon.py OUTPUT.ico | make_icon.py --png SIZE OUTPUT.png")
+    with open(sys.argv[-1], "wb") as out:
+        out.write(data)

@@ -1,7 +1,10 @@
-// Start-up: the window class, title, style, the size and place on this screen, and a clean exit.
+// Start-up: the window class, title, style, the size and place on this screen, a clean exit, and the file's version.
 #include "tessel_session.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace {
 // 75 % by 80 % of the screen, centred; 1024.5 rounds to even.
@@ -70,5 +73,55 @@ TEST_F(Startup, ExitsWithZeroAfterClose)
 {
     EXPECT_EQ(0u, tessel.Close()) << "exit code after WM_CLOSE";
     EXPECT_TRUE(TesselWindows().empty()) << "a Tessel window outlived its process";
+}
+
+// What Explorer's Properties show: the version resource read back as Windows reads it, without starting tessel.exe.
+TEST(FileVersion, NamesTesselAndItsVersion)
+{
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(TesselPath.c_str(), &ignored);
+    ASSERT_NE(0u, size) << "no version resource in " << TesselPath << ": error " << GetLastError();
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(TesselPath.c_str(), 0, size, info.data())) << "error " << GetLastError();
+
+    void* data = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &data, &length)) << "no VS_FIXEDFILEINFO";
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(data);
+    EXPECT_EQ(Hex(VS_FFI_SIGNATURE), Hex(fixed->dwSignature)) << "fixed file info signature";
+    EXPECT_EQ(Hex(TESSEL_VERSION_MS), Hex(fixed->dwFileVersionMS)) << "FILEVERSION, high word pair";
+    EXPECT_EQ(Hex(TESSEL_VERSION_LS), Hex(fixed->dwFileVersionLS)) << "FILEVERSION, low word pair";
+    EXPECT_EQ(Hex(TESSEL_VERSION_MS), Hex(fixed->dwProductVersionMS)) << "PRODUCTVERSION, high word pair";
+    EXPECT_EQ(Hex(TESSEL_VERSION_LS), Hex(fixed->dwProductVersionLS)) << "PRODUCTVERSION, low word pair";
+    EXPECT_EQ(Hex(VFT_APP), Hex(fixed->dwFileType)) << "file type";
+
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &data, &length)) << "no translation";
+    ASSERT_EQ(4u, length) << "bytes of \\VarFileInfo\\Translation";
+    const auto* translation = static_cast<const WORD*>(data);
+    EXPECT_EQ(Hex(0x0409), Hex(translation[0])) << "translation language";
+    EXPECT_EQ(1200, translation[1]) << "translation code page";
+
+    const struct {
+        const char* name;
+        const char* value;
+    } Strings[] = {
+        {"CompanyName", "Tessel team"},
+        {"FileDescription", "Tessel C-Language Simulator"},
+        {"FileVersion", TESSEL_VERSION},
+        {"InternalName", "tessel"},
+        {"LegalCopyright", "Copyright (C) 2026 Tessel team, MIT License"},
+        {"OriginalFilename", "tessel.exe"},
+        {"ProductName", "Tessel"},
+        {"ProductVersion", TESSEL_VERSION},
+    };
+    for (const auto& s : Strings) {
+        std::string path = std::string("\\StringFileInfo\\040904B0\\") + s.name;
+        char* text = nullptr;
+        if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&text), &length)) {
+            ADD_FAILURE() << "no " << path;
+            continue;
+        }
+        EXPECT_EQ(s.value, std::string(text)) << path;
+    }
 }
 }

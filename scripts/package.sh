@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the releases into build/package/: tessel-<version>-win32.zip for Windows and tessel_<version>_all.deb.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+scripts/setup.sh run
+cmake --preset package >/dev/null
+cmake --build --preset package -j"$(nproc)" >/dev/null
+cpack --preset package >build/package/cpack.log 2>&1 || { cat build/package/cpack.log >&2; exit 1; }
+for file in build/package/tessel-*-win32.zip build/package/tessel_*_all.deb; do
+  printf '%s\t%s bytes\n' "$PWD/$file" "$(stat -c %s "$file")"
+done
