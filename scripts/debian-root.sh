@@ -26,6 +26,13 @@ deb $DEBIAN_ROOT_SECURITY $suite-security main
 EOF
   # The kept packages live on the host and are read and written by root; apt's own _apt user may not write there.
   echo 'APT::Sandbox::User "root";' >"$root/etc/apt/apt.conf.d/90tessel-root-sandbox"
+  # Certificate authorities this host trusts locally (a network's TLS proxy, say) are trusted inside
+  # too, so that npm reaches its registry as it does from the host.
+  if compgen -G '/usr/local/share/ca-certificates/*.crt' >/dev/null; then
+    cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+    chroot "$root" update-ca-certificates >/dev/null 2>&1 ||
+      echo "debian-root: update-ca-certificates failed in $root" >&2
+  fi
   echo "$suite" >"$root/.tessel-suite"
 }
 
