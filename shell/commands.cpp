@@ -1,8 +1,8 @@
 // WM_COMMAND: test commands, check-box clicks and double-clicks on bit cells.
+#include "bit_cells.h"
 #include "controls.h"
 #include "tessel.h"
 
-#include "port_registers.h"
 #include "port_summary.h"
 
 namespace {
@@ -24,25 +24,11 @@ void OnClicked(int id)
 
 void OnBitCellDoubleClicked(HWND window, int id)
 {
-    int offset;
-    uint8_t kind;
-    if (id >= IdLatchBase && id < IdLatchBase + CellsPerRow) {
-        offset = id - IdLatchBase;
-        kind = Latch;
-    } else if (id >= IdDirectionBase && id < IdDirectionBase + CellsPerRow) {
-        offset = id - IdDirectionBase;
-        kind = Direction;
-    } else {
+    const char* text = FlipBitCell(id);
+    if (text == nullptr)
         return;
-    }
-    uint8_t port = static_cast<uint8_t>(offset / BitsPerPort);
-    uint8_t bit = static_cast<uint8_t>(offset % BitsPerPort);
-    // Only latch clicks name their port; a direction click keeps the previous letter.
-    if (kind == Latch)
-        SetSummaryPortLetter(static_cast<char>('A' + port));
-    ToggleResult result = ToggleRegisterBit(port, kind, bit);
-    SetDlgItemTextA(window, id, result.cellText);
-    ShowTransientStatus(window, ComposePortSummary());
+    SetDlgItemTextA(window, id, text);
+    ShowTransientStatus(window, PortSummary);
 }
 }
 

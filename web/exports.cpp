@@ -1,6 +1,7 @@
 // The web shell's entry points into the core and the shared control table.
 #include "exports.h"
 
+#include "bit_cells.h"
 #include "controls.h"
 #include "instruction_table.h"
 #include "instruction_text.h"
@@ -37,25 +38,7 @@ const char* TesselRecordText(uint32_t record)
 
 const char* TesselDoubleClick(int32_t id)
 {
-    int offset;
-    uint8_t kind;
-    if (id >= IdLatchBase && id < IdLatchBase + CellsPerRow) {
-        offset = id - IdLatchBase;
-        kind = Latch;
-    } else if (id >= IdDirectionBase && id < IdDirectionBase + CellsPerRow) {
-        offset = id - IdDirectionBase;
-        kind = Direction;
-    } else {
-        return nullptr;
-    }
-    uint8_t port = static_cast<uint8_t>(offset / BitsPerPort);
-    uint8_t bit = static_cast<uint8_t>(offset % BitsPerPort);
-    // Only latch clicks name their port; a direction click keeps the previous letter.
-    if (kind == Latch)
-        SetSummaryPortLetter(static_cast<char>('A' + port));
-    const char* text = ToggleRegisterBit(port, kind, bit).cellText;
-    ComposePortSummary();
-    return text;
+    return FlipBitCell(id);
 }
 
 const char* TesselSummary()
