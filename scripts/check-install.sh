@@ -20,22 +20,7 @@ title="Tessel C-Language Simulator"
 rm -rf "$results"
 mkdir -p "$results"
 
-cleanup() {
-  local rc=$?
-  set +e
-  debian_root_stop_processes "$root"
-  if debian_root_unmount "$root"; then
-    [ -n "${TESSEL_KEEP_ROOT:-}" ] || debian_root_remove "$root"
-  fi
-  exit "$rc"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-# A root left by an interrupted run: unmount it first, never remove it with mounts inside.
-debian_root_stop_processes "$root"
-debian_root_unmount "$root"
-debian_root_remove "$root"
+debian_root_guard "$root"
 
 scripts/package.sh | tee "$results/package.txt"
 deb=$(ls -t build/package/tessel_*_all.deb | head -n1)

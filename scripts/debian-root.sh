@@ -112,3 +112,25 @@ debian_root_remove() {
   fi
   rm -rf --one-file-system "$root" "$root.debootstrap.log"
 }
+
+# debian_root_guard ROOT: a script's one root, cleared of what an interrupted run left and, on any exit,
+# stopped, unmounted and removed (kept with TESSEL_KEEP_ROOT=1); the script's exit code is kept.
+debian_root_guard() {
+  debian_root_guarded=$1
+  trap debian_root_release EXIT
+  trap 'exit 130' INT TERM HUP
+  # Unmount first: never remove a root with mounts inside.
+  debian_root_stop_processes "$1"
+  debian_root_unmount "$1"
+  debian_root_remove "$1"
+}
+
+debian_root_release() {
+  local rc=$?
+  set +e
+  debian_root_stop_processes "$debian_root_guarded"
+  if debian_root_unmount "$debian_root_guarded"; then
+    [ -n "${TESSEL_KEEP_ROOT:-}" ] || debian_root_remove "$debian_root_guarded"
+  fi
+  exit "$rc"
+}

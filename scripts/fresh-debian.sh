@@ -19,22 +19,7 @@ home=/home/$user
 rm -rf "$results"
 mkdir -p "$results"
 
-cleanup() {
-  local rc=$?
-  set +e
-  debian_root_stop_processes "$root"
-  if debian_root_unmount "$root"; then
-    [ -n "${TESSEL_KEEP_ROOT:-}" ] || debian_root_remove "$root"
-  fi
-  exit "$rc"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
-
-# A root left by an interrupted run: unmount it first, never remove it with mounts inside.
-debian_root_stop_processes "$root"
-debian_root_unmount "$root"
-debian_root_remove "$root"
+debian_root_guard "$root"
 
 began=$SECONDS
 echo "fresh-debian: making a minimal $suite root in $root"
