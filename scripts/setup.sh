@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the project's commands need on Debian 12 or 13 (amd64); quiet and quick when all is present.
-# usage: scripts/setup.sh run|test|fuzz [headless]
+# usage: scripts/setup.sh run|web|test|fuzz [headless]
 #   run       build tessel.exe and run it under Wine
+#   web       build the browser edition, tessel.html
 #   test      everything the test command needs (includes run and fuzz)
 #   fuzz      the fuzzing toolchain
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
@@ -14,6 +15,7 @@ run_needs=(
 )
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
+web_needs=(cmake make python3 g++ clang lld)
 test_needs=(
   g++ libgtest-dev googletest
   openbox
@@ -28,7 +30,7 @@ GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openb
 lintian, desktop-file-validate, appstreamcli and Python's pefile"
 
 usage() {
-  echo "usage: scripts/setup.sh run|test|fuzz [headless]" >&2
+  echo "usage: scripts/setup.sh run|web|test|fuzz [headless]" >&2
   exit 2
 }
 
@@ -38,7 +40,8 @@ for want in "$@"; do
   case "$want" in
     run) needs+=("${run_needs[@]}") ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
-    test) needs+=("${run_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}") headless=1 ;;
+    web) needs+=("${web_needs[@]}") ;;
+    test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}") headless=1 ;;
     headless) headless=1 ;;
     *) usage ;;
   esac

@@ -4,14 +4,8 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-# clang, lld and a host C++ compiler come with the test tools; install them only when one is missing.
-for tool in cmake make python3 clang++ wasm-ld c++; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "web: $tool is missing; installing the build and test tools with scripts/setup.sh test" >&2
-    scripts/setup.sh test
-    break
-  fi
-done
+# clang and lld build the module; the host compiler, the tests' native side.
+scripts/setup.sh web
 
 cmake --preset wasm32 >/dev/null
 cmake --build --preset wasm32 --target tessel_page -j"$(nproc)" >/dev/null
