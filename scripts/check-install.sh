@@ -6,11 +6,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 TESSEL_ROOT=$PWD
 suite=${1:-bookworm}
-[ "$(id -u)" -eq 0 ] || { echo "check-install: must run as root (debootstrap, mount and chroot)" >&2; exit 1; }
-if ! command -v debootstrap >/dev/null; then
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
-fi
 source scripts/debian-root.sh
+debian_root_prerequisites check-install
 
 results=$PWD/build/check-install/$suite
 root=$PWD/build/check-install/root-$suite

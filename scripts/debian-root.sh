@@ -134,3 +134,10 @@ debian_root_release() {
   fi
   exit "$rc"
 }
+
+# debian_root_prerequisites NAME: the caller (NAME in the message) runs as root, and debootstrap is there.
+debian_root_prerequisites() {
+  [ "$(id -u)" -eq 0 ] || { echo "$1: must run as root (debootstrap, mount and chroot)" >&2; exit 1; }
+  command -v debootstrap >/dev/null && return 0
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
+}
