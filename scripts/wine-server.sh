@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Starts (persistent) or stops the Wine server of the shared test prefix.
+# Starts (persistent) or stops the Wine server of the shared test prefix of the given kind.
+# usage: wine-server.sh start|stop win32|win64
 set -euo pipefail
+export TESSEL_WINE_ARCH=${2:?usage: wine-server.sh start|stop win32|win64}
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 case "${1:-}" in
   start)
@@ -18,5 +20,5 @@ case "${1:-}" in
       wineserver -w 2>/dev/null || true
     fi
     ;;
-  *) echo "usage: $0 start|stop" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop win32|win64" >&2; exit 2 ;;
 esac

@@ -64,13 +64,19 @@ int GdiObjects()
 }
 
 // A Wine process is a Linux process. Its /proc entry is found by number: Wine's server opens the files,
-// so "self" there would be the server. The number comes from the kernel's own i386 getpid call.
+// so "self" there would be the server. The number comes from the kernel's own getpid call: in 64-bit
+// code the syscall instruction (getpid is 39), in 32-bit code the i386 gate (getpid is 20), which a
+// kernel without 32-bit support does not offer to 64-bit programs.
 int VmRssKiB()
 {
-    int pid = 0;
-    asm volatile("int $0x80" : "=a"(pid) : "a"(20) : "memory");
+    long pid = 0;
+#if defined(__x86_64__)
+    asm volatile("syscall" : "=a"(pid) : "a"(39L) : "rcx", "r11", "memory");
+#else
+    asm volatile("int $0x80" : "=a"(pid) : "a"(20L) : "memory");
+#endif
     char path[32];
-    wsprintfA(path, "Z:\\proc\\%d\\status", pid);
+    wsprintfA(path, "Z:\\proc\\%ld\\status", pid);
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE)

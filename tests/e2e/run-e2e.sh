@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Runs the end-to-end driver against tessel.exe in a fresh copy of the Wine prefix on a private Xvfb screen.
-# usage: run-e2e.sh [--desktop REMOTE.exe] WIDTHxHEIGHT DRIVER.exe TESSEL.exe WORK_DIR [driver flags...]
+# usage: run-e2e.sh win32|win64 [--desktop REMOTE.exe] WIDTHxHEIGHT DRIVER.exe TESSEL.exe WORK_DIR [driver flags...]
+# win32 or win64: the kind of Wine prefix, as the programs were built for i686 or x86_64.
 # --desktop: as on a user's desktop, under the openbox window manager with Wine's default (managed)
 # windows; after the driver, desktop-check.sh looks at the window from the X side.
 set -euo pipefail
+export TESSEL_WINE_ARCH=$1
+shift
 remote=
 if [ "${1:-}" = --desktop ]; then
   remote=$(realpath "$2")
