@@ -6,12 +6,16 @@
 #   test      everything the test command needs (includes run and fuzz)
 #   fuzz      the fuzzing toolchain
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
+# Wine's 64-bit part is installed wherever Windows programs run; its 32-bit part (wine32:i386, and the i386
+# architecture) only where the kernel runs 32-bit programs and TESSEL_NO_32BIT is not set. When that install
+# fails (a stale i386 index, say), setup warns and goes on, and the 32-bit runs report that they did not run.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
 run_needs=(
   cmake make python3
-  g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386 fonts-wine
+  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  wine wine64 fonts-wine
 )
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
@@ -24,8 +28,9 @@ test_needs=(
 )
 
 # What to install by hand elsewhere, for the message on systems without apt.
-by_hand="CMake and make, the MinGW-w64 i686 C++ toolchain (i686-w64-mingw32-g++, windres), Wine with its 32-bit part
-and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
+by_hand="CMake and make, the MinGW-w64 C++ toolchains for i686 and x86_64 (i686-w64-mingw32-g++,
+x86_64-w64-mingw32-g++ and their windres), Wine's 64-bit part (and its 32-bit part where the kernel runs 32-bit
+programs) and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
 GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
 lintian, desktop-file-validate, appstreamcli and Python's pefile"
 
@@ -36,12 +41,13 @@ usage() {
 
 needs=()
 headless=
+wine32=
 for want in "$@"; do
   case "$want" in
-    run) needs+=("${run_needs[@]}") ;;
+    run) needs+=("${run_needs[@]}") wine32=1 ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
     web) needs+=("${web_needs[@]}") ;;
-    test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}") headless=1 ;;
+    test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}") headless=1 wine32=1 ;;
     headless) headless=1 ;;
     *) usage ;;
   esac
@@ -53,10 +59,19 @@ fail() {
   echo "setup: $*" >&2
   exit 1
 }
+warn() {
+  echo "setup: warning: $*" >&2
+}
+
+# Installed when it can be; without it only the 32-bit Windows runs are left out.
+optional=()
+if [ -n "$wine32" ] && [ "${TESSEL_NO_32BIT:-0}" = 0 ] && tessel_kernel_runs_32bit; then
+  optional+=(wine32:i386)
+fi
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   # Another distribution: nothing can be installed from here; go on if the main tools are there.
-  for tool in cmake i686-w64-mingw32-g++ wine; do
+  for tool in cmake i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wine; do
     command -v "$tool" >/dev/null || fail "no apt-get here (not Debian or Ubuntu); install by hand: $by_hand"
   done
   exit 0
@@ -64,6 +79,9 @@ fi
 
 # PACKAGE=COMMAND is met by the command from anywhere: Node.js from another source brings its own npm,
 # which Debian's npm package would conflict with.
+installed() {
+  [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null || true)" = installed ]
+}
 missing=()
 for package in "${needs[@]}"; do
   case "$package" in
@@ -72,35 +90,60 @@ for package in "${needs[@]}"; do
       package=${package%%=*}
       ;;
   esac
-  [ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)" = installed ] && continue
+  installed "$package" && continue
   case " ${missing[*]-} " in *" $package "*) ;; *) missing+=("$package") ;; esac
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+missing_optional=()
+for package in "${optional[@]}"; do
+  installed "$package" || missing_optional+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || fail "${missing[*]} must be installed, which needs root: run as root or install sudo"
+  command -v sudo >/dev/null || fail "${missing[*]} ${missing_optional[*]} must be installed, which needs root: run as root or install sudo"
   sudo=(sudo)
 fi
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-case " ${missing[*]} " in
-  *:i386*)
-    dpkg --print-foreign-architectures | grep -qx i386 || "${sudo[@]}" dpkg --add-architecture i386 ||
-      fail "cannot enable the i386 architecture that Wine's 32-bit part needs"
-    ;;
-esac
-"${sudo[@]}" apt-get update -qq >"$log" 2>&1 || fail "apt-get update failed: $(grep -m1 -E '^(E|W):' "$log" || tail -n1 "$log")"
+if [ ${#missing_optional[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386 ||
+    { warn "cannot enable the i386 architecture that Wine's 32-bit part needs; the 32-bit Windows runs will not run"; missing_optional=(); }
+fi
 
+# An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
+# error below only if a package that is needed cannot be found.
+failed_indexes=
+if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1; then
+  failed_indexes=$(sed -n 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' "$log" | sort -u | xargs)
+  warn "apt-get update failed${failed_indexes:+ for $failed_indexes}: $(grep -m1 -E '^(E|W):' "$log" || tail -n1 "$log"); going on with the package lists at hand"
+fi
+
+has_candidate() {
+  local candidate
+  candidate=$(apt-cache policy "$1" 2>/dev/null | awk '/Candidate:/ { print $2; exit }')
+  [ -n "$candidate" ] && [ "$candidate" != "(none)" ]
+}
 unknown=()
 for package in "${missing[@]}"; do
-  candidate=$(apt-cache policy "$package" 2>/dev/null | awk '/Candidate:/ { print $2; exit }')
-  [ -n "$candidate" ] && [ "$candidate" != "(none)" ] || unknown+=("$package")
+  has_candidate "$package" || unknown+=("$package")
 done
-[ ${#unknown[@]} -eq 0 ] || fail "package not found in this system's apt sources: ${unknown[*]}"
+[ ${#unknown[@]} -eq 0 ] ||
+  fail "package not found in this system's apt sources: ${unknown[*]}${failed_indexes:+ (apt-get update failed for $failed_indexes)}"
 
-echo "setup: installing ${missing[*]}" >&2
-
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >"$log" 2>&1 ||
-  fail "apt-get install ${missing[*]} failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}" >&2
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >"$log" 2>&1 ||
+    fail "apt-get install ${missing[*]} failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")"
+fi
+for package in "${missing_optional[@]}"; do
+  if ! has_candidate "$package"; then
+    warn "$package is not in this system's apt sources${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run"
+    continue
+  fi
+  echo "setup: installing $package" >&2
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package" >"$log" 2>&1 ||
+    warn "apt-get install $package failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run"
+done
+exit 0
