@@ -1,33 +1,39 @@
 #!/usr/bin/env bash
-# Measures tessel.exe against an empty window under Wine, prints size, start-up, response and memory, checks the budgets;
-# then the browser edition (scripts/bench-web.sh).
+# Measures each Windows build of tessel.exe that Wine runs here (x86-64, then i686) against the empty window built
+# for the same processor, prints size, start-up, response and memory, checks the budgets; then the browser edition
+# (scripts/bench-web.sh). A build that cannot run here is said NOT MEASURED, with the reason.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-began=$(date +%s)
 scripts/setup.sh run headless
-
-cmake --preset mingw-i686 >/dev/null
-cmake --build --preset mingw-i686 --target tessel tessel_minimal tessel_bench -j"$(nproc)" >/dev/null
-bin=$PWD/build/mingw-i686
-tessel=$bin/shell/tessel.exe
-minimal=$bin/bench/minimal.exe
-driver=$bin/bench/tessel_bench.exe
-
-starts=${TESSEL_BENCH_STARTS:-25}
-notifications=10000
-memory_samples=5
-size_budget=12288
-startup_budget=1.30
-memory_target_kib=512
-expected_imports="COMCTL32.DLL GDI32.DLL KERNEL32.DLL USER32.DLL"
-
 source scripts/wine-env.sh
-export WINEPREFIX=$TESSEL_WINE_DIR/bench
-holder_pid=
-cleanup() {
-  if [ -n "$holder_pid" ]; then kill "$holder_pid" 2>/dev/null || true; fi
-  tessel_stop_wineserver
-  tessel_stop_xvfb
+
+# measure PRESET: one build's figures; exits non-zero when a budget is missed. Run in a subshell of its own,
+# so that its Wine prefix, Xvfb and clean-up stay apart from the other build's.
+measure() {
+  began=$(date +%s)
+  preset=$1
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" --target tessel tessel_minimal tessel_bench -j"$(nproc)" >/dev/null
+  bin=$PWD/build/$preset
+  objdump=$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "$bin/CMakeCache.txt")
+  tessel=$bin/shell/tessel.exe
+  minimal=$bin/bench/minimal.exe
+  driver=$bin/bench/tessel_bench.exe
+
+  starts=${TESSEL_BENCH_STARTS:-25}
+  notifications=10000
+  memory_samples=5
+  size_budget=12288
+  startup_budget=1.30
+  memory_target_kib=512
+  expected_imports="COMCTL32.DLL GDI32.DLL KERNEL32.DLL USER32.DLL"
+
+  export WINEPREFIX=$TESSEL_WINE_DIR/bench
+  holder_pid=
+  cleanup() {
+    if [ -n "$holder_pid" ]; then kill "$holder_pid" 2>/dev/null || true; fi
+    tessel_stop_wineserver
+    tessel_stop_xvfb
 }
 trap cleanup EXIT
 
@@ -59,7 +65,7 @@ over=()
 
 # --- 1. size and imports
 size=$(stat -c %s "$tessel")
-imports=$(i686-w64-mingw32-objdump -p "$tessel" | awk '
+imports=$("$objdump" -p "$tessel" | awk '
   /DLL Name:/ { if (line != "") print line; line = $3 ":"; next }
   line != "" && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { line = line " " $3; next }
   line != "" && /^$/ { print line; line = "" }
@@ -143,7 +149,7 @@ pagefile_extra=$((pagefile_tessel - pagefile_minimal))
 # --- report
 verdict() { if awk -v v="$1" -v b="$2" 'BEGIN { exit !(v <= b) }'; then echo "within budget"; else echo "OVER BUDGET"; fi; }
 echo
-echo "Tessel benchmark, $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "Tessel benchmark of $preset ($TESSEL_WINE_ARCH prefix), $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "pinning: $pinning"
 echo "machine: $(nproc) CPUs, $(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo), $(wine --version), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
@@ -162,7 +168,31 @@ echo "     VmRSS         $rss_tessel KiB - $rss_minimal KiB = $rss_extra KiB; ta
 echo "     PagefileUsage $pagefile_tessel KiB - $pagefile_minimal KiB = $pagefile_extra KiB; target under $memory_target_kib KiB: $(verdict "$pagefile_extra" "$((memory_target_kib - 1))")"
 echo
 echo "wall time: $(($(date +%s) - began)) s"
+if [ ${#over[@]} -gt 0 ]; then
+  echo "$preset over budget: ${over[*]}"
+  exit 1
+fi
+}
+
+over=() not_measured=()
+for build in mingw-x86_64:win64 mingw-i686:win32; do
+  preset=${build%:*} arch=${build#*:}
+  if ! tessel_wine_runs "$arch"; then
+    not_measured+=("$preset NOT MEASURED: $(tessel_wine_not_run_reason "$arch")")
+    echo "bench: ${not_measured[-1]}" >&2
+    continue
+  fi
+  (
+    export TESSEL_WINE_ARCH=$arch
+    unset TESSEL_WINE_DIR
+    source scripts/wine-env.sh
+    measure "$preset"
+  ) || over+=("$preset")
+done
 scripts/bench-web.sh || over+=("browser edition")
+for line in "${not_measured[@]}"; do
+  echo "bench: $line" >&2
+done
 if [ ${#over[@]} -gt 0 ]; then
   echo "over budget: ${over[*]}"
   exit 1
