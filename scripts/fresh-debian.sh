@@ -57,8 +57,9 @@ os=$(. "$root/etc/os-release" && echo "$PRETTY_NAME")
   echo "wine: $wine_version"
   echo "minimal root: $made s"
   echo "scripts/run.sh: exit $run_status, $run_seconds s"
-  grep -E '^(screenshot|tessel.exe exited)' "$results/run.log" | sed 's/^/  /' || true
+  grep -E '^(run: |screenshot|tessel.exe exited)' "$results/run.log" | sed 's/^/  /' || true
   echo "scripts/test.sh: exit $test_status, $test_seconds s"
-  grep -E 'tests passed|tests failed|^fuzz: |^[0-9]+ passed|^# (pass|fail)' "$results/test.log" | sed 's/^/  /' || true
+  grep -E '^== |tests passed|tests failed|^fuzz: |^[0-9]+ passed|^# (pass|fail)|^test: ' "$results/test.log" |
+    sed 's/^/  /' || true
 } | tee "$results/summary.txt"
 [ "$run_status" -eq 0 ] && [ -s "$results/tessel-screenshot.png" ] && [ "$test_status" -eq 0 ]
