@@ -57,23 +57,13 @@ tessel_kernel_runs_32bit() {
   return "$status"
 }
 
-# Whether Wine's 32-bit part starts here; TESSEL_NO_32BIT=1 makes any machine behave as one without it.
-tessel_wine_runs_32bit() {
-  [ "${TESSEL_NO_32BIT:-0}" = 0 ] || return 1
-  local loader
-  loader=$(tessel_wine_loader win32) || return 1
-  "$loader" --version >/dev/null 2>&1
-}
-
-# tessel_wine_runs win32|win64: whether Wine can run programs of that width here.
+# tessel_wine_runs win32|win64: whether Wine can run programs of that width here. TESSEL_NO_32BIT=1 makes any
+# machine behave as one whose kernel runs no 32-bit code.
 tessel_wine_runs() {
-  if [ "$1" = win32 ]; then
-    tessel_wine_runs_32bit
-  else
-    local loader
-    loader=$(tessel_wine_loader win64) || return 1
-    "$loader" --version >/dev/null 2>&1
-  fi
+  [ "$1" = win64 ] || [ "${TESSEL_NO_32BIT:-0}" = 0 ] || return 1
+  local loader
+  loader=$(tessel_wine_loader "$1") || return 1
+  "$loader" --version >/dev/null 2>&1
 }
 
 # tessel_wine_not_run_reason win32|win64: why Wine cannot run programs of that width here, in one sentence.
