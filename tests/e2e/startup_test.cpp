@@ -1,8 +1,11 @@
-// Start-up: the window class, title, style, the size and place on this screen, a clean exit, and the file's version.
+// Start-up: the window class, title, style, the size and place on this screen, a clean exit, the file's version
+// and its headers.
 #include "tessel_session.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -123,5 +126,39 @@ TEST(FileVersion, NamesTesselAndItsVersion)
         }
         EXPECT_EQ(s.value, std::string(text)) << path;
     }
+}
+
+// What the loader sees: a GUI program for this driver's processor, for Windows 4.0 on 32-bit and 5.2 (the first
+// 64-bit Windows) on x86-64, with no manifest (so the classic controls) and nothing imported but Windows' own four.
+TEST(FileHeaders, WindowsProgramOfTheFourSystemLibraries)
+{
+    HMODULE image = LoadLibraryExA(TesselPath.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(nullptr, image) << "cannot map " << TesselPath << ": error " << GetLastError();
+    const auto* base = reinterpret_cast<const BYTE*>(image);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+#ifdef _WIN64
+    const WORD machine = IMAGE_FILE_MACHINE_AMD64, major = 5, minor = 2;
+#else
+    const WORD machine = IMAGE_FILE_MACHINE_I386, major = 4, minor = 0;
+#endif
+    EXPECT_EQ(Hex(machine), Hex(nt->FileHeader.Machine)) << "processor";
+    EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, nt->OptionalHeader.Subsystem) << "subsystem";
+    EXPECT_EQ(major, nt->OptionalHeader.MajorSubsystemVersion) << "subsystem version, major";
+    EXPECT_EQ(minor, nt->OptionalHeader.MinorSubsystemVersion) << "subsystem version, minor";
+    EXPECT_EQ(nullptr, FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) << "a manifest resource";
+
+    std::set<std::string> imported;
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (const auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+         directory.VirtualAddress != 0 && entry->Name != 0; ++entry) {
+        std::string name = reinterpret_cast<const char*>(base + entry->Name);
+        for (char& c : name)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        imported.insert(name);
+    }
+    EXPECT_EQ((std::set<std::string>{"COMCTL32.DLL", "GDI32.DLL", "KERNEL32.DLL", "USER32.DLL"}), imported)
+        << "imported libraries";
+    FreeLibrary(image);
 }
 }
