@@ -32,7 +32,7 @@ function plannedControls() {
 
 // A resize reaches the page by the next frame.
 async function resize(page, width, height) {
-  await page.setViewportSize({ width, height });
+  await page.resize(width, height);
   await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => done())));
 }
 
@@ -85,7 +85,7 @@ test('the page draws every control of the table, in creation order, with the cap
     if (want.kind === 4) assert.equal(got.checked, false, `check state of ${name}`);
   });
   assert.deepEqual(shown.filter((c) => c.id >= 800 && c.id < 804).map((c) => c.caption), Tick0, 'captions of 800..803 for #tick=0');
-  assert.equal(await page.title(), 'Tessel C-Language Simulator', 'page title');
+  assert.equal(await page.evaluate(() => document.title), 'Tessel C-Language Simulator', 'page title');
   const frame = await page.evaluate(() => ({
     title: document.getElementById('t').textContent, icon: document.querySelector('.tb img').src,
     favicon: document.querySelector('link[rel=icon]').href,
@@ -93,7 +93,7 @@ test('the page draws every control of the table, in creation order, with the cap
   assert.equal(frame.title, 'Tessel C-Language Simulator', 'title bar text');
   assert.match(frame.favicon, /^data:image\/png;base64,/, 'favicon');
   assert.equal(frame.icon, frame.favicon, 'title bar icon');
-  harness.expectClean(page);
+  await harness.expectClean(page);
 });
 
 test('the status bar: ten parts at the right edges, docked along the bottom at every window size', async () => {
@@ -148,7 +148,7 @@ test('the window: 75 % x 80 % of the viewport, centred, following resizes, and s
   after.forEach((c, n) => {
     if (c.id !== 200) assert.deepEqual(c, before[n], `control ${c.id} moved when the viewport changed`);
   });
-  harness.expectClean(page);
+  await harness.expectClean(page);
 });
 
 test('the seed: #tick=N, else the low 32 bits of Date.now(), 0 replaced as the core does', async () => {
@@ -162,12 +162,13 @@ test('the seed: #tick=N, else the low 32 bits of Date.now(), 0 replaced as the c
   for (const tick of [1, 4294967295, 87654321]) {
     const page = await harness.open(browser, `#tick=${tick}`);
     assert.deepEqual(await shown(page), captions(tick), `captions for #tick=${tick}`);
-    await page.context().close();
+    await page.close();
   }
   // 2^32 * 389 + 5 has 5 in its low 32 bits; 2^32 * 390 has 0, which seeds as a tick count of 0 does.
+  if (harness.engine === 'webkit') return harness.note('WebDriver runs no script before the page\'s own: Date.now() is replaced in the other engines');
   for (const [now, tick] of [[4294967296 * 389 + 5, 5], [4294967296 * 390, 0]]) {
     const page = await harness.open(browser, '', { initScript: `Date.now = () => ${now};` });
     assert.deepEqual(await shown(page), captions(tick), `captions when Date.now() is ${now}`);
-    await page.context().close();
+    await page.close();
   }
 });
