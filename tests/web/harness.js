@@ -19,7 +19,7 @@ function launch() {
 
 // Said in the test's output where an engine's driver cannot give some input and a test uses the nearest one.
 function note(text) {
-  console.log(`# ${engine}: ${text}`);
+  console.log(`${engine}: ${text}`);
 }
 
 const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
