@@ -149,7 +149,7 @@ test('the window: 75 % x 80 % of the viewport, centred, following resizes, and s
     const got = await windowRect(page);
     assert.deepEqual([got.x, got.y, got.width, got.height], want, `window x, y, width, height in ${width} x ${height}`);
   }
-  // Below about 930 x 610 viewport pixels the window keeps the layout whole and is scaled down to fit.
+  // Below 918 x 592 viewport pixels the window keeps the layout whole and is scaled down to fit.
   for (const [width, height] of [[1024, 768], [800, 600], [640, 400], [1280, 500]]) {
     await resize(page, width, height);
     await expectFitted(page, width, height);
