@@ -10,10 +10,15 @@ const MiniBrowser = process.env.TESSEL_MINIBROWSER || '/usr/lib/x86_64-linux-gnu
 const Keys = { F1: '\uE031', Enter: '\uE007', Escape: '\uE00C', Tab: '\uE004', ArrowDown: '\uE015' };
 const Roles = { button: 'button,[role=button]', checkbox: 'input[type=checkbox]', group: '[role=group]', alertdialog: '[role=alertdialog]' };
 
+// Xvfb and the driver end with the suite however it ends: normally, by an uncaught error, or by CTest's
+// timeout, which sends SIGTERM.
 const children = new Set();
 process.on('exit', () => {
   for (const child of children) child.kill();
 });
+for (const signal of ['SIGINT', 'SIGTERM']) {
+  process.once(signal, () => process.exit(128 + (signal === 'SIGINT' ? 2 : 15)));
+}
 function start(command, args, options) {
   const child = spawn(command, args, options);
   children.add(child);
