@@ -61,7 +61,6 @@ async function session(port, capabilities) {
     },
     computedRole: (id) => send('GET', `/element/${id}/computedrole`),
     computedLabel: (id) => send('GET', `/element/${id}/computedlabel`),
-    attribute: (id, name) => send('GET', `/element/${id}/attribute/${name}`),
     close: () => request(port, 'DELETE', base).catch(() => {}),
   };
 }
