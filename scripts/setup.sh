@@ -23,7 +23,7 @@ web_needs=(cmake make python3 g++ clang lld)
 test_needs=(
   g++ libgtest-dev googletest
   openbox
-  lld nodejs=node npm=npm chromium
+  lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
   lintian desktop-file-utils appstream python3-pefile
 )
 

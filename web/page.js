@@ -135,11 +135,21 @@
     return [I[q + 1] + I[q + 3], I[q + 2] + I[q + 4]];
   }
 
-  // The window takes 75 % x 80 % of the viewport, centred, but never less than the layout needs.
+  // The window takes 75 % x 80 % of the viewport, centred, but never less than the layout needs. On a
+  // viewport narrower or lower than that (a phone, a tablet held upright) the whole window is scaled down
+  // to fit, centred, layout unchanged, so that the page never scrolls sideways; pinch-zoom still enlarges it.
   function place(minWidth, minHeight) {
     var p = new Int32Array(X.memory.buffer, X.TesselPlacement(innerWidth, innerHeight), 4);
     var fw = W.offsetWidth - C.clientWidth, fh = W.offsetHeight - C.clientHeight;
-    var w = Math.max(p[2], minWidth + fw), h = Math.max(p[3], minHeight + fh);
+    var w = minWidth + fw, h = minHeight + fh, s = Math.min(innerWidth / w, innerHeight / h);
+    if (s < 1) {
+      box((innerWidth - w * s) / 2, (innerHeight - h * s) / 2, w, h, W);
+      W.style.transform = 'scale(' + s + ')';
+      W.style.transformOrigin = '0 0';
+      return;
+    }
+    w = Math.max(p[2], w);
+    h = Math.max(p[3], h);
     box(Math.max(0, p[0] - (w - p[2] >> 1)), Math.max(0, p[1] - (h - p[3] >> 1)), w, h, W);
   }
 

@@ -1,5 +1,5 @@
 // The WebAssembly core against the native build of the same sources: statements, cells, summaries and
-// placements for 400 seeds, computed in Chromium from the module inside tessel.html and compared line by line.
+// placements for 400 seeds, computed in the browser from the module inside tessel.html and compared line by line.
 'use strict';
 const assert = require('node:assert/strict');
 const { execFileSync } = require('node:child_process');
@@ -58,5 +58,5 @@ test(`the module in the page gives the native build's output for ${Seeds} seeds`
     `line ${first + 1} differs: native ${JSON.stringify(a[first])}, WebAssembly ${JSON.stringify(b[first])}`);
   assert.equal(b.length, a.length, 'line count');
   assert.ok(a.length > Seeds * 297, `only ${a.length} lines for ${Seeds} seeds`);
-  harness.expectClean(page);
+  await harness.expectClean(page);
 });

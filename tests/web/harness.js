@@ -1,43 +1,65 @@
-// Shared by the browser suites: Debian's Chromium through playwright-core, tessel.html from disk, and the
-// module inside it; every browser launched here is closed by the suite's after hook, also on failure.
+// Shared by the browser suites: the engine they run in (TESSEL_ENGINE=chromium|firefox|webkit), tessel.html
+// from disk, real input at a control's centre, and the module inside the page; every browser launched here
+// is closed by the suite's after hook, also on failure.
 'use strict';
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const { pathToFileURL } = require('node:url');
-const { chromium } = require('playwright-core');
 
+const engine = process.env.TESSEL_ENGINE || 'chromium';
+const engines = { chromium: './engine-chromium', firefox: './engine-firefox', webkit: './engine-webkit' };
+assert.ok(engines[engine], `TESSEL_ENGINE=${engine}: not one of ${Object.keys(engines).join(', ')}`);
 const pagePath = process.env.TESSEL_PAGE;
 const pageUrl = pathToFileURL(pagePath).href;
 
-// The network is closed and the profile fresh: nothing may be fetched, updated or synced.
-const chromiumArgs = [
-  '--no-sandbox', '--disable-background-networking', '--disable-component-update', '--disable-sync',
-  '--no-first-run', '--disable-quic', '--disable-gpu',
-];
-
+// Returns the engine's browser: version, open(url, options) and close().
 function launch() {
-  return chromium.launch({
-    executablePath: process.env.TESSEL_CHROMIUM || '/usr/bin/chromium',
-    args: chromiumArgs,
-    headless: true,
-  });
+  return require(engines[engine]).launch();
 }
 
-// Opens tessel.html (with `hash`, e.g. '#tick=0') in a new context and waits for the window to be built.
-// The page records every request, console error and uncaught exception in page.tessel.
-// options: those of a browser context, and initScript, run before the page's own script.
+// Said in the test's output where an engine's driver cannot give some input and a test uses the nearest one.
+function note(text) {
+  console.log(`${engine}: ${text}`);
+}
+
+const sleep = (ms) => new Promise((done) => setTimeout(done, ms));
+
+// Polls fn(arg) in the page until it returns something true.
+async function waitFor(page, fn, arg, timeout = 10000) {
+  const end = Date.now() + timeout;
+  for (;;) {
+    const value = await page.evaluate(fn, arg);
+    if (value) return value;
+    if (Date.now() > end) throw new Error(`timed out after ${timeout} ms waiting for ${fn}`);
+    await sleep(20);
+  }
+}
+
+// Opens tessel.html (with `hash`, e.g. '#tick=0') in a fresh context and waits for the window to be built.
+// options: width and height of the viewport (1280 x 1024), touch and scale (device pixels per CSS pixel)
+// for a phone or tablet, initScript, run before the page's own script.
 async function open(browser, hash = '#tick=0', options = {}) {
-  const { initScript, ...contextOptions } = options;
-  const context = await browser.newContext({ viewport: { width: 1280, height: 1024 }, ...contextOptions });
-  const page = await context.newPage();
-  page.tessel = { requests: [], errors: [] };
-  page.on('request', (r) => page.tessel.requests.push(r.url()));
-  page.on('console', (m) => m.type() === 'error' && page.tessel.errors.push(m.text()));
-  page.on('pageerror', (e) => page.tessel.errors.push(String(e)));
-  if (initScript) await page.addInitScript(initScript);
-  await page.goto(pageUrl + hash);
-  await page.waitForFunction(() => typeof window.tesselSendCommand === 'function');
+  const page = await browser.open(pageUrl + hash, { width: 1280, height: 1024, ...options });
+  await waitFor(page, () => typeof window.tesselSendCommand === 'function');
   return page;
+}
+
+// The centre of the element `selector` in viewport pixels.
+async function center(page, selector) {
+  const at = await page.evaluate((s) => {
+    const e = document.querySelector(s);
+    if (!e) return null;
+    const r = e.getBoundingClientRect();
+    return [r.left + r.width / 2, r.top + r.height / 2];
+  }, selector);
+  assert.ok(at, `no element ${selector} on the page`);
+  return at;
+}
+
+// A real click (count 1) or double-click (count 2) of the mouse at the element's centre.
+async function click(page, selector, count = 1) {
+  const [x, y] = await center(page, selector);
+  await page.click(x, y, count);
 }
 
 // The module as shipped inside the page, base64 in its script.
@@ -110,13 +132,14 @@ function messageBoxes(page) {
 }
 
 // The page's own errors and requests: none but the page itself may be fetched.
-function expectClean(page) {
-  assert.deepEqual(page.tessel.errors, [], 'console errors or uncaught exceptions');
-  const foreign = page.tessel.requests.filter((u) => u.split('#')[0] !== pageUrl && !u.startsWith('data:'));
+async function expectClean(page) {
+  const seen = page.collect ? await page.collect() : page.seen;
+  assert.deepEqual(seen.errors, [], 'console errors or uncaught exceptions');
+  const foreign = seen.requests.filter((u) => u.split('#')[0] !== pageUrl && !u.startsWith('data:'));
   assert.deepEqual(foreign, [], 'requests other than the page itself');
 }
 
 module.exports = {
-  launch, open, pageUrl, moduleBase64, moduleExports, tableControls, pageControls, statusText, caption,
+  engine, launch, note, sleep, waitFor, open, center, click, pageUrl, moduleBase64, moduleExports, tableControls, pageControls, statusText, caption,
   messageBoxes, expectClean,
 };

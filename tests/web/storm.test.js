@@ -1,4 +1,4 @@
-// Storm: at least 10,000 random clicks, double-clicks and keys as real input through the DevTools protocol;
+// Storm: thousands of random clicks, double-clicks and keys as real input through the engine's driver;
 // afterwards every bit cell shows what the double-clicks on it alone predict, and the console shows no error.
 // A failure names its seed: TESSEL_STORM_SEED=N replays it, TESSEL_STORM_ACTIONS sets the length.
 'use strict';
@@ -6,12 +6,11 @@ const assert = require('node:assert/strict');
 const { after, before, test } = require('node:test');
 const harness = require('./harness');
 
-const Actions = Number(process.env.TESSEL_STORM_ACTIONS || 10000);
+// Chromium takes the whole storm in bulk; Firefox's and WebKit's drivers take one action at a time, 30 to
+// 40 ms each, so their storms are shorter by default.
+const Actions = Number(process.env.TESSEL_STORM_ACTIONS || { chromium: 10000, firefox: 1000, webkit: 1000 }[harness.engine]);
 const Seed = Number(process.env.TESSEL_STORM_SEED || Math.floor(Math.random() * 2 ** 31));
-const Keys = {
-  F1: [112, ''], ' ': [32, ' '], Enter: [13, '\r'], Escape: [27, ''], Tab: [9, ''], a: [65, 'a'], ArrowDown: [40, ''],
-};
-const KeyCodes = { ' ': 'Space', a: 'KeyA' };
+const Keys = ['F1', ' ', 'Enter', 'Escape', 'Tab', 'a', 'ArrowDown'];
 
 let browser;
 before(async () => {
@@ -31,21 +30,6 @@ function generator(seed) {
   };
 }
 
-// Presses and releases with the click counts of a single click, a double-click, or only the second half of
-// one (a press and release with a count of 2 is a double-click to the page, at half the protocol's cost).
-function mouse(x, y, clicks, first = 1) {
-  const events = [];
-  for (let n = first; n <= clicks; n++)
-    for (const type of ['mousePressed', 'mouseReleased']) events.push({ type, x, y, button: 'left', clickCount: n });
-  return events.map((e) => ['Input.dispatchMouseEvent', e]);
-}
-
-function key(name) {
-  const [code, text] = Keys[name], base = { key: name, code: KeyCodes[name] || name, windowsVirtualKeyCode: code };
-  return [['Input.dispatchKeyEvent', { type: text ? 'keyDown' : 'rawKeyDown', text, ...base }],
-    ['Input.dispatchKeyEvent', { type: 'keyUp', ...base }]];
-}
-
 test(`a storm of ${Actions} random clicks, double-clicks and keys (seed ${Seed})`, async () => {
   const page = await harness.open(browser, '#tick=0');
   const random = generator(Seed);
@@ -56,7 +40,6 @@ test(`a storm of ${Actions} random clicks, double-clicks and keys (seed ${Seed})
     }),
     view: [innerWidth, innerHeight],
   }));
-  const keyNames = Object.keys(Keys);
   const steps = [], doubleClicks = [];
   for (let n = 0; n < Actions; n++) {
     const r = random();
@@ -64,15 +47,24 @@ test(`a storm of ${Actions} random clicks, double-clicks and keys (seed ${Seed})
       // Double-clicks, most of them on a cell, the others anywhere.
       const [left, top, width, height] = r < 0.35 ? cells[Math.floor(random() * cells.length)] : [0, 0, ...view];
       const x = Math.floor(left + 1 + random() * (width - 2)), y = Math.floor(top + 1 + random() * (height - 2));
+      // Two double-clicks in a row within a few pixels are one quadruple click to an engine that counts
+      // clicks itself (WebKit does, as Windows would), so the second one moves aside.
+      const last = steps[steps.length - 1];
+      if (last && last.clicks === 2 && Math.abs(last.x - x) < 8 && Math.abs(last.y - y) < 8) {
+        n--;
+        continue;
+      }
       doubleClicks.push([x, y]);
-      steps.push(...mouse(x, y, 2, random() < 0.25 ? 1 : 2));
+      // first: 2 sends only the second press and release, with a click count of 2, where the driver can
+      // set the count (Chromium); the other engines' drivers send the whole double-click.
+      steps.push({ x, y, clicks: 2, first: random() < 0.25 ? 1 : 2 });
     } else if (r < 0.85) {
-      steps.push(...mouse(Math.floor(random() * view[0]), Math.floor(random() * view[1]), 1));
+      steps.push({ x: Math.floor(random() * view[0]), y: Math.floor(random() * view[1]), clicks: 1, first: 1 });
     } else {
-      const name = keyNames[Math.floor(random() * keyNames.length)];
-      steps.push(...key(name));
+      const name = Keys[Math.floor(random() * Keys.length)];
+      steps.push({ key: name });
       // The greeting box would hold the window's input; Escape closes it, or does nothing.
-      if (name === 'F1') steps.push(...key('Escape'));
+      if (name === 'F1') steps.push({ key: 'Escape' });
     }
   }
   // Which cell, if any, each double-click lands on, as the page hit-tests it.
@@ -83,10 +75,7 @@ test(`a storm of ${Actions} random clicks, double-clicks and keys (seed ${Seed})
   const flips = {};
   for (const id of targets) if (id) flips[id] = (flips[id] || 0) + 1;
 
-  const cdp = await page.context().newCDPSession(page);
-  for (let n = 0; n < steps.length; n += 4000) {
-    await Promise.all(steps.slice(n, n + 4000).map(([method, params]) => cdp.send(method, params)));
-  }
+  await page.storm(steps);
   await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => done())));
 
   const shown = await page.evaluate(() => [...document.querySelectorAll('.lc,.dc')].map((e) => [Number(e.dataset.id), e.textContent]));
@@ -100,5 +89,5 @@ test(`a storm of ${Actions} random clicks, double-clicks and keys (seed ${Seed})
   const part0 = await harness.statusText(page);
   assert.match(part0, /^(|Checkbox clicked|Port A:[0-9A-F]{2} Port B:[0-9A-F]{2} Port C:[0-9A-F]{2} Port D:[0-9A-F]{2} Port [ A-D] was clicked)$/,
     `status part 0 after the storm (seed ${Seed})`);
-  harness.expectClean(page);
+  await harness.expectClean(page);
 });

@@ -3,10 +3,11 @@
 # usage: tools.sh BUILD_DIR
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-dir=$1
+mkdir -p "$1"
+dir=$(cd "$1" && pwd)
 
 missing=()
-for tool in chromium node npm; do
+for tool in chromium firefox-esr WebKitWebDriver Xvfb node npm; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -20,9 +21,14 @@ if [ "$major" -lt 18 ]; then
 fi
 
 # Installed again only when the lockfile changed; the npm cache serves it offline once fetched.
-if ! cmp -s "$here/package-lock.json" "$dir/package-lock.json" || [ ! -d "$dir/node_modules/playwright-core" ]; then
+if ! cmp -s "$here/package-lock.json" "$dir/package-lock.json" || [ ! -d "$dir/node_modules/playwright-core" ] ||
+  [ ! -d "$dir/node_modules/puppeteer-core" ]; then
   mkdir -p "$dir"
   cp "$here/package.json" "$here/package-lock.json" "$dir/"
   (cd "$dir" && npm ci --prefer-offline --no-audit --no-fund --loglevel=error)
 fi
-echo "web.tools: chromium, node $(node --version), npm $(npm --version), playwright-core $(node -p "require('$dir/node_modules/playwright-core/package.json').version")"
+minibrowser=${TESSEL_MINIBROWSER:-/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser}
+[ -x "$minibrowser" ] || { echo "web.tools: no MiniBrowser at $minibrowser; scripts/setup.sh test installs it" >&2; exit 1; }
+version() { node -p "require('$dir/node_modules/$1/package.json').version"; }
+echo "web.tools: $(chromium --version 2>/dev/null | head -n1 | cut -d' ' -f1-2), $(firefox-esr --version 2>/dev/null), WebKitWebDriver and MiniBrowser,"
+echo "  node $(node --version), npm $(npm --version), playwright-core $(version playwright-core), puppeteer-core $(version puppeteer-core)"

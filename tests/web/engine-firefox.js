@@ -1,0 +1,57 @@
+// Firefox for the browser suites: Debian's firefox-esr through puppeteer-core over WebDriver BiDi, one
+// fresh profile per run.
+'use strict';
+const puppeteer = require('puppeteer-core');
+
+// puppeteer's own profile already turns off updates, telemetry and the other background requests; these
+// say the same for the ones a lesson's page must never cause.
+const prefs = {
+  'app.update.enabled': false, 'browser.safebrowsing.malware.enabled': false,
+  'browser.safebrowsing.phishing.enabled': false, 'datareporting.policy.dataSubmissionEnabled': false,
+  'network.dns.disablePrefetch': true, 'network.prefetch-next': false, 'toolkit.telemetry.enabled': false,
+};
+
+async function launch() {
+  const browser = await puppeteer.launch({
+    browser: 'firefox', executablePath: process.env.TESSEL_FIREFOX || '/usr/bin/firefox-esr', headless: true,
+    defaultViewport: null, extraPrefsFirefox: prefs,
+  });
+  return { version: `Firefox ${(await browser.version()).split('/')[1]}`, open: (url, o) => open(browser, url, o), close: () => browser.close() };
+}
+
+async function open(browser, url, { width, height, touch = false, scale = 1, initScript } = {}) {
+  const context = await browser.createBrowserContext();
+  const page = await context.newPage();
+  await page.setViewport({ width, height, deviceScaleFactor: scale, hasTouch: touch, isMobile: touch });
+  const seen = { requests: [], errors: [] };
+  page.on('request', (r) => seen.requests.push(r.url()));
+  page.on('console', (m) => m.type() === 'error' && seen.errors.push(m.text()));
+  page.on('pageerror', (e) => seen.errors.push(String(e)));
+  if (initScript) await page.evaluateOnNewDocument(initScript);
+  await page.goto(url);
+  const click = (x, y, count = 1) => page.mouse.click(x, y, { count });
+  return {
+    seen,
+    evaluate: (fn, arg) => page.evaluate(fn, arg),
+    click,
+    tap: (x, y) => page.touchscreen.tap(x, y),
+    press: (key) => page.keyboard.press(key),
+    keyDown: (key) => page.keyboard.down(key),
+    keyUp: (key) => page.keyboard.up(key),
+    resize: (w, h) => page.setViewport({ width: w, height: h, deviceScaleFactor: scale, hasTouch: touch, isMobile: touch }),
+    screenshot: (path) => page.screenshot({ path }),
+    pageCount: async () => (await context.pages()).length,
+    // Firefox's own accessibility tree, as BiDi's accessibility locator reads it.
+    async named(role, name) {
+      const found = await page.$$(`::-p-aria([name=${JSON.stringify(name)}][role="${role}"])`);
+      return Promise.all(found.map((h) => h.evaluate((e) => e.closest('[data-id]')?.dataset.id)));
+    },
+    // BiDi has no click count of its own to set: each step is a whole click or double-click, sent in turn.
+    async storm(steps) {
+      for (const s of steps) await (s.key ? page.keyboard.press(s.key) : click(s.x, s.y, s.clicks));
+    },
+    close: () => context.close(),
+  };
+}
+
+module.exports = { launch };

@@ -1,0 +1,193 @@
+// WebKit for the browser suites: WebKitGTK's MiniBrowser through WebKitWebDriver, on an Xvfb display of the
+// run's own; both are started here and stopped by their process ids when the suite ends, also on failure.
+'use strict';
+const { spawn } = require('node:child_process');
+const fs = require('node:fs');
+const net = require('node:net');
+const webdriver = require('./webdriver');
+
+const MiniBrowser = process.env.TESSEL_MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
+const Keys = { F1: '\uE031', Enter: '\uE007', Escape: '\uE00C', Tab: '\uE004', ArrowDown: '\uE015' };
+const Roles = { button: 'button,[role=button]', checkbox: 'input[type=checkbox]', group: '[role=group]', alertdialog: '[role=alertdialog]' };
+
+// Xvfb and the driver end with the suite however it ends: normally, by an uncaught error, or by CTest's
+// timeout, which sends SIGTERM.
+const children = new Set();
+process.on('exit', () => {
+  for (const child of children) child.kill();
+});
+for (const signal of ['SIGINT', 'SIGTERM']) {
+  process.once(signal, () => process.exit(128 + (signal === 'SIGINT' ? 2 : 15)));
+}
+function start(command, args, options) {
+  const child = spawn(command, args, options);
+  children.add(child);
+  child.on('exit', () => children.delete(child));
+  return child;
+}
+function stop(child) {
+  if (!children.has(child)) return Promise.resolve();
+  return new Promise((done) => {
+    child.once('exit', done);
+    child.kill();
+  });
+}
+
+// Xvfb picks a free display and writes its number to the pipe it is given.
+function startXvfb() {
+  const xvfb = start('Xvfb', ['-displayfd', '3', '-screen', '0', '2560x1600x24', '-nolisten', 'tcp'], { stdio: ['ignore', 'ignore', 'ignore', 'pipe'] });
+  return new Promise((resolve, reject) => {
+    let text = '';
+    xvfb.stdio[3].on('data', (chunk) => {
+      text += chunk;
+      if (text.includes('\n')) resolve({ xvfb, display: `:${text.trim()}` });
+    });
+    xvfb.on('error', reject);
+    xvfb.on('exit', (code) => reject(new Error(`Xvfb ended with ${code} before it had a display`)));
+  });
+}
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = net.createServer().listen(0, '127.0.0.1', () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+    server.on('error', reject);
+  });
+}
+
+async function launch() {
+  const { xvfb, display } = await startXvfb();
+  const port = await freePort();
+  const driver = start('WebKitWebDriver', [`--port=${port}`], { env: { ...process.env, DISPLAY: display }, stdio: 'ignore' });
+  const close = async () => {
+    await stop(driver);
+    await stop(xvfb);
+  };
+  try {
+    await webdriver.ready(port, 10000);
+  } catch (e) {
+    await close();
+    throw e;
+  }
+  // WebKitWebDriver holds one session: each page is a window of its own in it.
+  let session;
+  try {
+    session = await webdriver.session(port, {
+      browserName: 'MiniBrowser', 'webkitgtk:browserOptions': { binary: MiniBrowser, args: ['--automation'] },
+    });
+  } catch (e) {
+    await close();
+    throw e;
+  }
+  const windows = { session, current: await session.send('GET', '/window'), free: [await session.send('GET', '/window')], open: 0 };
+  return {
+    version: `WebKitGTK ${session.capabilities.browserVersion}`,
+    open: (url, options) => open(windows, url, options),
+    async close() {
+      await session.close();
+      await close();
+    },
+  };
+}
+
+// Uncaught errors and console errors are recorded from the page's first moment on by the harness where the
+// driver can run a script before the page's own; WebDriver cannot, so here they are recorded once it has
+// loaded, and the load itself is proven by the window it built.
+function watch() {
+  window.tesselSeen = { errors: [] };
+  addEventListener('error', (e) => window.tesselSeen.errors.push(String(e.message)));
+  addEventListener('unhandledrejection', (e) => window.tesselSeen.errors.push(String(e.reason)));
+  const error = console.error;
+  console.error = (...a) => {
+    window.tesselSeen.errors.push(a.join(' '));
+    error.apply(console, a);
+  };
+}
+
+async function open(windows, url, { width, height, initScript } = {}) {
+  if (initScript) throw new Error('WebDriver runs no script before the page\'s own');
+  const s = windows.session, handle = windows.free.pop() || (await s.send('POST', '/window/new', { type: 'window' })).handle;
+  windows.open++;
+  // Every command goes to the window it is meant for.
+  const use = async () => {
+    if (windows.current !== handle) await s.send('POST', '/window', { handle });
+    windows.current = handle;
+  };
+  await use();
+  // The window's size includes MiniBrowser's tool bar: the viewport is sized by the difference.
+  const resize = async (w, h) => {
+    for (let tries = 0; tries < 3; tries++) {
+      const [iw, ih, ow, oh] = await s.execute(() => [innerWidth, innerHeight, outerWidth, outerHeight]);
+      if (iw === w && ih === h) return;
+      await s.windowRect({ x: 0, y: 0, width: w + ow - iw, height: h + oh - ih });
+      await s.execute(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+    }
+    const got = await s.execute(() => [innerWidth, innerHeight]);
+    if (got[0] !== w || got[1] !== h) {
+      // MiniBrowser's tool bar keeps its window wider than a phone.
+      throw Object.assign(new Error(`MiniBrowser's viewport is ${got.join(' x ')}, not ${w} x ${h}`), { code: 'TESSEL_VIEWPORT' });
+    }
+  };
+  await s.navigate('about:blank');
+  await resize(width, height);
+  await s.navigate(url);
+  await s.execute(watch);
+  // The pointer moves in an action list of its own: WebKit counts two presses as a double-click only when
+  // nothing lies between them.
+  const pointer = (type, actions) => s.actions([{ type: 'pointer', id: type, parameters: { pointerType: type }, actions }]);
+  const presses = (count) => Array.from({ length: 2 * count }, (_, n) => ({ type: n % 2 ? 'pointerUp' : 'pointerDown', button: 0 }));
+  const click = async (x, y, count = 1) => {
+    await pointer('mouse', [{ type: 'pointerMove', x: Math.round(x), y: Math.round(y), duration: 0 }]);
+    await pointer('mouse', presses(count));
+  };
+  const key = (types, name) => s.actions([{ type: 'key', id: 'keyboard', actions: types.map((type) => ({ type, value: Keys[name] || name })) }]);
+  const page = {
+    // WebKitGTK's driver takes touch actions but gives the page mouse input: a tap arrives as a click.
+    touchAsMouse: true,
+    async collect() {
+      return s.execute(() => ({
+        errors: window.tesselSeen.errors, requests: performance.getEntriesByType('resource').map((e) => e.name),
+      }));
+    },
+    evaluate: (fn, arg) => s.execute(fn, arg),
+    click,
+    tap: (x, y) => pointer('touch', [{ type: 'pointerMove', x: Math.round(x), y: Math.round(y), duration: 0 }, ...presses(1)]),
+    press: (name) => key(['keyDown', 'keyUp'], name),
+    keyDown: (name) => key(['keyDown'], name),
+    keyUp: (name) => key(['keyUp'], name),
+    resize,
+    screenshot: async (path) => fs.writeFileSync(path, Buffer.from(await s.screenshot(), 'base64')),
+    // The windows of this session less those of the other pages.
+    pageCount: async () => (await s.windowHandles()).length - windows.free.length - (windows.open - 1),
+    // WebKit's own accessibility tree, through WebDriver's computed role and label of each candidate.
+    async named(role, name) {
+      const ids = [];
+      for (const e of await s.find(Roles[role])) {
+        if (await s.computedRole(e) === role && await s.computedLabel(e) === name)
+          ids.push(await s.execute((el) => el.closest('[data-id]')?.dataset.id, { [webdriver.ElementKey]: e }));
+      }
+      return ids;
+    },
+    async storm(steps) {
+      for (const step of steps) await (step.key ? key(['keyDown', 'keyUp'], step.key) : click(step.x, step.y, step.clicks));
+    },
+    // The window is kept, blank, for the next page.
+    async close() {
+      await s.navigate('about:blank');
+      windows.open--;
+      windows.free.push(handle);
+    },
+  };
+  for (const [name, fn] of Object.entries(page)) {
+    if (typeof fn !== 'function') continue;
+    page[name] = async (...a) => {
+      await use();
+      return fn(...a);
+    };
+  }
+  return page;
+}
+
+module.exports = { launch };
