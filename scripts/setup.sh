@@ -116,7 +116,8 @@ fi
 # error below only if a package that is needed cannot be found.
 failed_indexes=
 if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1; then
-  failed_indexes=$(sed -n 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' "$log" | sort -u | xargs)
+  failed_indexes=$(sed -n -e 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' \
+    -e "s/^[EW]: The repository '\([^']*\)'.*/\1/p" "$log" | sort -u | paste -sd, | sed 's/,/, /g')
   warn "apt-get update failed${failed_indexes:+ for $failed_indexes}: $(grep -m1 -E '^(E|W):' "$log" || tail -n1 "$log"); going on with the package lists at hand"
 fi
 
