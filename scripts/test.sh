@@ -2,14 +2,15 @@
 # Builds and runs every test: the core natively, the browser edition, then both Windows builds under Wine:
 # the x86-64 one under Wine's 64-bit part, the i686 one (the program of the zip) under its 32-bit part.
 # A Windows build that this machine cannot run is built, said NOT RUN with the reason, there and at the end;
-# the run fails when neither can run. TESSEL_NO_32BIT=1 behaves as on a kernel without 32-bit support.
+# the run fails when neither can run. A preset whose tests fail does not stop the others: every failure is
+# listed at the end. TESSEL_NO_32BIT=1 behaves as on a kernel without 32-bit support.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
 
 source scripts/wine-env.sh
 
-not_run=()
+not_run=() failed=()
 windows_runs=0
 for preset in native wasm32 mingw-x86_64 mingw-i686; do
   echo "== $preset"
@@ -25,17 +26,19 @@ for preset in native wasm32 mingw-x86_64 mingw-i686; do
     not_run+=("$preset: the Windows tests under Wine were built but NOT RUN. $(tessel_wine_not_run_reason "$arch").")
     echo "test: ${not_run[-1]}" >&2
     # The package checks need no Wine.
-    ctest --preset "$preset" -L package --no-tests=ignore
+    ctest --preset "$preset" -L package --no-tests=ignore || failed+=("$preset (package checks)")
     continue
   fi
   [ -z "$arch" ] || windows_runs=$((windows_runs + 1))
-  ctest --preset "$preset"
+  ctest --preset "$preset" || failed+=("$preset")
 done
-scripts/fuzz.sh 12
+scripts/fuzz.sh 12 || failed+=(fuzz)
 for line in "${not_run[@]}"; do
   echo "test: $line" >&2
 done
-if [ "$windows_runs" -eq 0 ]; then
-  echo "test: FAILED: neither Windows build could run under Wine here, so nothing started the real window" >&2
+[ "$windows_runs" -gt 0 ] ||
+  failed+=("Windows: neither build could run under Wine here, so nothing started the real window")
+if [ ${#failed[@]} -gt 0 ]; then
+  printf 'test: FAILED: %s\n' "${failed[@]}" >&2
   exit 1
 fi
