@@ -47,7 +47,9 @@ async function open(browser, url, { width, height, touch = false, scale = 1, ini
     seen,
     evaluate: (fn, arg) => page.evaluate(fn, arg),
     click: (x, y, count = 1) => (count === 2 ? page.mouse.dblclick(x, y) : page.mouse.click(x, y)),
-    tap: (x, y) => page.touchscreen.tap(x, y),
+    async tap(x, y, count = 1) {
+      for (let n = 0; n < count; n++) await page.touchscreen.tap(x, y);
+    },
     press: (key) => page.keyboard.press(key),
     keyDown: (key) => page.keyboard.down(key),
     keyUp: (key) => page.keyboard.up(key),

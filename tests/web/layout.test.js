@@ -200,7 +200,7 @@ test('on a phone and an upright tablet the window fits; a double tap flips a bit
     if (page.touchAsMouse) harness.note(`the driver gives taps to the page as mouse clicks ${when}`);
     const tap = async (selector, times = 1) => {
       const [x, y] = await harness.center(page, selector);
-      for (let n = 0; n < times; n++) await page.tap(x, y);
+      await page.tap(x, y, times);
     };
     await tap('[data-id="711"]', 2);
     await harness.waitFor(page, () => document.querySelector('[data-id="711"]').textContent === ' 1 ', undefined, 2000).catch(() => {});
