@@ -37,7 +37,8 @@ tessel_wine_inf() {
 tessel_prefix_current() {
   [ -f "$1/.tessel-ready" ] && [ -f "$1/.update-timestamp" ] || return 1
   inf=$(tessel_wine_inf) || return 1
-  [ "$(cat "$1/.update-timestamp")" = "$(stat -c %Y "$inf")" ]
+  # Wine writes the number with a CR LF line end.
+  [ "$(tr -cd 0-9 <"$1/.update-timestamp")" = "$(stat -c %Y "$inf")" ]
 }
 
 # tessel_link_wine_files DIR: replaces each file below DIR/drive_c that equals the file of the same name in
