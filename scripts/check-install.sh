@@ -175,6 +175,9 @@ start() {
   if [ -z "$window" ]; then
     echo "start $n: no managed, viewable window titled \"$title\" within $limit s; tessel said:"
     cat "/tmp/tessel-start-$n.log"
+    # What runs and what is on the screen instead, to tell a hung Wine from a window that went unnoticed.
+    ps -u "$(id -u)" -o pid,etime,time,args | sed 's/^/  /'
+    xwininfo -root -tree | grep -v '(has no name)' | sed 's/^/  /'
     failed=1
     kill "$tessel_pid" 2>/dev/null
     wineserver -k 2>/dev/null
