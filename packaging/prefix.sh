@@ -115,9 +115,20 @@ tessel_prepare_machine() {
   tessel_prefix_current "$target" && return 0
   mkdir -p "$TESSEL_MACHINE_DIR"
   work=$(mktemp -d "$TESSEL_MACHINE_DIR/.prepare.XXXXXX") || return 1
-  # Wine's caches and the profile it makes for root go to the work folder, not to root's home.
+  # Wine's caches and the profile it makes for root go to the work folder, not to root's home. Fontconfig
+  # writes its cache to the first cache folder it may write to, for root the system's /var/cache/fontconfig,
+  # which belongs to the fontconfig package (often not installed): a folder of the work one comes first.
+  mkdir -p "$work/home"
+  cat >"$work/fonts.conf" <<EOF
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<fontconfig>
+  <cachedir>$work/fontconfig</cachedir>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+</fontconfig>
+EOF
   if HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data DISPLAY= \
-    tessel_make_prefix "$work/prefix" "$work/wineboot.log"; then
+    FONTCONFIG_FILE=$work/fonts.conf tessel_make_prefix "$work/prefix" "$work/wineboot.log"; then
     chmod -R go+rX "$work/prefix"
     rm -rf "$target"
     mv "$work/prefix" "$target"
