@@ -185,7 +185,8 @@ start() {
     tessel_pid=
     return 1
   fi
-  echo "start $n: managed window $window after $(ms "$began") ms"
+  # The machine's load beside the figure: two CPUs shared with other work make a cold Wine start slower.
+  echo "start $n: managed window $window after $(ms "$began") ms (load average $(cut -d' ' -f1-3 /proc/loadavg))"
   [ -n "$sign" ] || echo "start $n: first sign on the screen: the window"
   wine "$remote" ready 30000 || { echo "start $n: the window did not fill its instruction captions"; failed=1; }
   echo "start $n: ready after $(ms "$began") ms"
@@ -213,7 +214,8 @@ desktop() {
   step "$name" as_user timeout -k 10 300 /tmp/desktop-run.sh "$title" 120 "$@"
   { as_user du -sh "$home/.local/share/tessel" 2>&1 || true; } | sed "s/^/$name: the user's prefix: /" | tee -a "$results/$name.log"
 }
-started_ms() { sed -n "s/^start $1: $2 .*after \([0-9]*\) ms/\1 ms/p" "$results"/desktop*.log | head -n1; }
+started_ms() { sed -n "s/^start $1: $2 .*after \([0-9]*\) ms.*/\1 ms/p" "$results"/desktop*.log | head -n1; }
+load_at() { sed -n "s/^start $1: managed window .*(load average \([0-9. ]*\))/\1/p" "$results"/desktop*.log | head -n1; }
 
 # The first start after the install copies the machine's prefix; the second has it.
 desktop desktop first second
@@ -297,7 +299,7 @@ os=$(. "$root/etc/os-release" && echo "$PRETTY_NAME")
   echo "foreign architectures: ${foreign:-none}; i386 packages installed: $i386_packages"
   sed 's/^/installed: /' "$results/installed.txt"
   for n in first second wine-updated triggered reinstalled; do
-    echo "start $n: window $(started_ms "$n" "managed window"), 25 captions $(started_ms "$n" ready)" \
+    echo "start $n: window $(started_ms "$n" "managed window"), 25 captions $(started_ms "$n" ready), load $(load_at "$n")" \
       "$(grep -h "^start $n: notice window" "$results"/desktop*.log | sed 's/.* after /, notice after /')"
   done
   grep -hE '^start [a-z-]+: (WM_NAME|override|tessel exited)' "$results"/desktop*.log || true
