@@ -149,6 +149,10 @@ tessel_prepare_machine() {
 EOF
   if HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data DISPLAY= \
     FONTCONFIG_FILE=$work/fonts.conf tessel_make_prefix "$work/prefix" "$work/wineboot.log"; then
+    # root's profile folder links to the work folder's home, about to go: no user's copy takes it anyway.
+    for profile in "$work/prefix/drive_c/users"/*; do
+      [ "${profile##*/}" = Public ] || rm -rf "$profile"
+    done
     chmod -R go+rX "$work/prefix"
     rm -rf "$target"
     mv "$work/prefix" "$target"
