@@ -112,7 +112,7 @@ step launcher-options as_user sh -c "tessel --version | grep -qx 'tessel $versio
 # window with the right title, and to its 25th instruction caption; then the window is closed.
 cat >"$root/tmp/desktop-run.sh" <<'EOF'
 #!/bin/bash
-# usage: desktop-run.sh TITLE LIMIT_S START...: one X session, the given starts one after the other.
+# usage: desktop-run.sh TITLE LIMIT_S START...: one X display, the given starts one after the other.
 set -u
 title=$1 limit=$2
 shift 2
@@ -209,7 +209,7 @@ done
 exit "$failed"
 EOF
 chmod 755 "$root/tmp/desktop-run.sh"
-# desktop NAME LIMIT_S START...: the starts in one X session as the user, then the size of the user's prefix.
+# desktop NAME LIMIT_S START...: the starts on one X display as the user, then the size of the user's prefix.
 desktop() {
   local name=$1
   shift
