@@ -71,7 +71,7 @@ async function launch() {
     await close();
     throw e;
   }
-  // WebKitWebDriver holds one session: each page is a window of its own in it.
+  // WebKitWebDriver serves one WebDriver session (the protocol's name for a connection): each page is a window of its own in it.
   let session;
   try {
     session = await webdriver.session(port, {
@@ -161,7 +161,7 @@ async function open(windows, url, { width, height, initScript } = {}) {
     keyUp: (name) => key(['keyUp'], name),
     resize,
     screenshot: async (path) => fs.writeFileSync(path, Buffer.from(await s.screenshot(), 'base64')),
-    // The windows of this session less those of the other pages.
+    // The windows of this WebDriver connection less those of the other pages.
     pageCount: async () => (await s.windowHandles()).length - windows.free.length - (windows.open - 1),
     // WebKit's own accessibility tree, through WebDriver's computed role and label of each candidate.
     async named(role, name) {
