@@ -6,6 +6,9 @@
 # Where the package's files and the machine's prepared prefixes live; the tests may point elsewhere.
 TESSEL_LIB=${TESSEL_LIB:-/usr/lib/tessel}
 TESSEL_MACHINE_DIR=${TESSEL_MACHINE_DIR:-/var/cache/tessel}
+# How Tessel prepares its prefixes, written into each prefix's .tessel-ready: a prefix prepared another way
+# (by an older package) is prepared again, the machine's by postinst and each user's on the next start.
+TESSEL_PREFIX_KIND=2
 # What Wine may not do in Tessel's prefixes: ask for its .NET and HTML engines, which Tessel does not use,
 # or add menu entries and file associations to the user's desktop.
 TESSEL_DLL_OVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -24,21 +27,29 @@ tessel_wine() {
   TESSEL_EXE=$TESSEL_LIB/$TESSEL_ARCH/tessel.exe
 }
 
-# The file whose time stamp tells Wine that it has changed; Wine updates a prefix that is older on its next start.
+# tessel_wine_inf: sets inf to the file whose time stamp tells Wine that it has changed; Wine updates a
+# prefix that is older on its next start.
 tessel_wine_inf() {
   for inf in /usr/share/wine/wine.inf /usr/lib/wine/wine.inf; do
-    [ -f "$inf" ] && { echo "$inf"; return 0; }
+    [ -f "$inf" ] && return 0
   done
   return 1
 }
 
-# tessel_prefix_current DIR: whether the prefix in DIR is complete and was made or updated by today's Wine.
-# Wine writes the time of wine.inf into .update-timestamp when it makes or updates a prefix.
+# tessel_prefix_current DIR: whether the prefix in DIR is complete, prepared as today's Tessel prepares it,
+# and made or updated by today's Wine. Wine writes the time of wine.inf into .update-timestamp when it
+# makes or updates a prefix. The launcher asks this on every start: it reads with the shell's own read.
 tessel_prefix_current() {
+  kind= stamp=
   [ -f "$1/.tessel-ready" ] && [ -f "$1/.update-timestamp" ] || return 1
-  inf=$(tessel_wine_inf) || return 1
-  # Wine writes the number with a CR LF line end.
-  [ "$(tr -cd 0-9 <"$1/.update-timestamp")" = "$(stat -c %Y "$inf")" ]
+  # read fails on a last line without a line end but keeps what it read.
+  read -r kind <"$1/.tessel-ready" || :
+  [ "$kind" = "$TESSEL_PREFIX_KIND" ] || return 1
+  read -r stamp <"$1/.update-timestamp" || :
+  # Wine ends the number with CR LF.
+  stamp=${stamp%%[!0-9]*}
+  tessel_wine_inf || return 1
+  [ -n "$stamp" ] && [ "$stamp" = "$(stat -c %Y "$inf")" ]
 }
 
 # tessel_link_wine_files DIR: replaces each file below DIR/drive_c that equals the file of the same name in
@@ -70,19 +81,28 @@ tessel_wine_env() {
   export WINEDLLOVERRIDES="$TESSEL_DLL_OVERRIDES"
 }
 
-# tessel_quiet_services: in the prefix of WINEPREFIX, Wine's services that start with every Wine server
-# and that Tessel (KERNEL32, USER32, GDI32, COMCTL32 only) never calls on are set to start on demand only:
-# the event log, Plug and Play (HID and USB device buses), and the network drivers. Each would start, one
-# after the other, before tessel.exe; a cold start of Wine takes about a second less without them here.
-# The mount manager stays. Wine's own update of a prefix enables them again, so it is run after each.
+# tessel_quiet_services: in the prefix of WINEPREFIX, what Wine starts with every Wine server and Tessel
+# (KERNEL32, USER32, GDI32, COMCTL32 only) never calls on is left for when something asks for it. Each
+# would start, one after the other, before tessel.exe:
+# - the event log, Plug and Play, the network drivers and the mount manager (drive letters and volume
+#   names; Tessel opens no file) start on demand only;
+# - the HID, USB and Bluetooth buses (game controllers and the like) are not installed as devices: Wine
+#   10 starts the driver of every such device, whatever its start type, in a driver process of its own;
+# - the desktop menus that winemenubuilder would make at each start, which Tessel's overrides forbid.
+# Wine's own update of a prefix brings all of them back, so this runs after each.
 tessel_quiet_services() {
   # On drive C, so that regedit gets a Windows path (a Unix one would read as its options).
   reg=$WINEPREFIX/drive_c/tessel-services.reg
   printf 'REGEDIT4\r\n' >"$reg"
-  for service in Eventlog PlugPlay NDIS nsiproxy; do
+  for service in Eventlog PlugPlay NDIS nsiproxy MountMgr; do
     printf '\r\n[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\%s]\r\n"Start"=dword:00000003\r\n' \
       "$service" >>"$reg"
   done
+  for device in WINEBUS WINEUSB WINEBTH; do
+    printf '\r\n[-HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum\\ROOT\\WINE\\%s]\r\n' "$device" >>"$reg"
+  done
+  printf '\r\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServices]\r\n"winemenubuilder"=-\r\n' \
+    >>"$reg"
   "$TESSEL_LOADER" regedit /S 'C:\tessel-services.reg' >/dev/null 2>&1
   status=$?
   rm -f "$reg"
@@ -102,7 +122,12 @@ tessel_make_prefix() {
   tessel_forget_server "$1"
   [ -f "$1/.update-timestamp" ] || return 1
   tessel_link_wine_files "$1"
-  touch "$1/.tessel-ready"
+  tessel_mark_ready "$1"
+}
+
+# tessel_mark_ready DIR: notes in DIR that it is a complete prefix, prepared the way today's Tessel does.
+tessel_mark_ready() {
+  echo "$TESSEL_PREFIX_KIND" >"$1/.tessel-ready"
 }
 
 # tessel_forget_server DIR: removes the prefix's note of its (stopped) server's folder, and that folder.
@@ -118,11 +143,13 @@ tessel_forget_server() {
 
 # tessel_copy_prefix FROM TO: a copy of the prepared prefix FROM in TO (links stay links), for this user.
 # The profile folder of whoever prepared FROM is left out: Wine makes the user's own on the first start.
+# On the first start each program run counts, so nothing is removed that is not there.
 tessel_copy_prefix() {
-  rm -rf "$2.new" &&
+  { [ ! -e "$2.new" ] || rm -rf "$2.new"; } &&
     cp -dR --preserve=mode,timestamps "$1" "$2.new" &&
-    rm -rf "$2.new/drive_c/users/root" "$2.new/wineserver" &&
-    rm -rf "$2" &&
+    { [ ! -e "$2.new/drive_c/users/root" ] && [ ! -e "$2.new/wineserver" ] ||
+      rm -rf "$2.new/drive_c/users/root" "$2.new/wineserver"; } &&
+    { [ ! -e "$2" ] || rm -rf "$2"; } &&
     mv "$2.new" "$2"
 }
 

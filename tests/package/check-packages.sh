@@ -145,7 +145,7 @@ if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
   cp "$wine_dir/kernel32.dll" "$wine_dir/user32.dll" "$fake/made/drive_c/windows/system32/"
   echo changed >>"$fake/made/drive_c/windows/system32/user32.dll"
   echo wine-XXXXXX >"$fake/made/wineserver"
-  touch "$fake/made/.tessel-ready"
+  sh -c '. "$1"; tessel_mark_ready "$2"' sh "$tree/usr/lib/tessel/prefix.sh" "$fake/made"
   printf '%s\r\n' "$(stat -c %Y "$inf")" >"$fake/made/.update-timestamp"
   sh -c '. "$1"; tessel_link_wine_files "$2/made" && tessel_copy_prefix "$2/made" "$2/copy"' sh \
     "$tree/usr/lib/tessel/prefix.sh" "$fake" || fail "tessel_link_wine_files or tessel_copy_prefix failed"
@@ -159,6 +159,8 @@ if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
   current "$fake/copy" || fail "a prefix with today's wine.inf time stamp is not current"
   echo 1 >"$fake/copy/.update-timestamp"
   ! current "$fake/copy" || fail "a prefix with another wine.inf time stamp is current"
+  : >"$fake/made/.tessel-ready"
+  ! current "$fake/made" || fail "a prefix prepared by an older Tessel (empty .tessel-ready) is current"
   rm "$fake/made/.tessel-ready"
   ! current "$fake/made" || fail "a prefix without .tessel-ready is current"
 else
