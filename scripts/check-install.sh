@@ -133,8 +133,10 @@ trap cleanup EXIT
 trap 'exit 143' TERM INT
 # The screen is also a file (XWD), so that it can be photographed while a start is under way.
 # Xvfb picks a free display: X's abstract sockets are shared with the host and with roots beside this one.
+# -noreset: without it the server resets when xdpyinfo, its first client, leaves, and openbox, connecting
+# meanwhile, was refused ("Failed to open the display") in 2 of 12 tries.
 mkdir -p /tmp/screen && rm -f /tmp/display
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -fbdir /tmp/screen 3>/tmp/display >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset -fbdir /tmp/screen 3>/tmp/display >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do [ -s /tmp/display ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 /tmp/display)
@@ -155,7 +157,7 @@ failed=0
 # start NAME: one start of tessel, timed to the managed window, checked and closed. The first sign on the
 # screen (Tessel's notice or its window) is timed too, and the screen photographed when it is the notice.
 start() {
-  local n=$1 began window= notice= sign= rc
+  local n=$1 began window= notice= sign= rc look=
   began=$(now)
   tessel >"/tmp/tessel-start-$n.log" 2>&1 &
   tessel_pid=$!
@@ -190,8 +192,12 @@ start() {
   # The machine's load beside the figure: two CPUs shared with other work make a cold Wine start slower.
   echo "start $n: managed window $window after $(ms "$began") ms (load average $(cut -d' ' -f1-3 /proc/loadavg))"
   [ -n "$sign" ] || echo "start $n: first sign on the screen: the window"
-  wine "$remote" ready 30000 || { echo "start $n: the window did not fill its instruction captions"; failed=1; }
+  # tessel.exe fills the captions before it shows its window; the remote, started only now, says whether
+  # they were all there at its first look, and so came with the window.
+  look=$(wine "$remote" ready 30000) || { echo "start $n: the window did not fill its instruction captions"; failed=1; }
+  look=${look//$'\r'/}
   echo "start $n: ready after $(ms "$began") ms"
+  echo "start $n: the remote: $look"
   echo "start $n: WM_NAME $(xprop -id "$window" WM_NAME | sed 's/.*= //'), WM_CLASS $(xprop -id "$window" WM_CLASS | sed 's/.*= //')"
   echo "start $n: $(xwininfo -id "$window" | awk '/Override Redirect/ { print "override-redirect", $4 }'), place $(wine "$remote" place | tr -d '\r')"
   wine "$remote" close 10000 || { echo "start $n: the window did not close"; failed=1; }
@@ -306,7 +312,8 @@ os=$(. "$root/etc/os-release" && echo "$PRETTY_NAME")
   echo "foreign architectures: ${foreign:-none}; i386 packages installed: $i386_packages"
   sed 's/^/installed: /' "$results/installed.txt"
   for n in first second fresh-1 fresh-2 fresh-3 wine-updated triggered reinstalled; do
-    echo "start $n: window $(started_ms "$n" "managed window"), 25 captions $(started_ms "$n" ready), load $(load_at "$n")" \
+    echo "start $n: window $(started_ms "$n" "managed window"), 25 captions $(started_ms "$n" ready)" \
+      "($(grep -h "^start $n: the remote: " "$results"/desktop*.log | sed 's/.*: the remote: //' | head -n1)), load $(load_at "$n")" \
       "$(grep -h "^start $n: notice window" "$results"/desktop*.log | sed 's/.* after /, notice after /')"
   done
   grep -hE '^start [a-z-]+: (WM_NAME|override|tessel exited)' "$results"/desktop*.log || true

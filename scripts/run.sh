@@ -51,7 +51,7 @@ trap cleanup EXIT
 tessel_start_xvfb "${TESSEL_SCREEN:-1280x1024}"
 wine "$exe" &
 tessel_pid=$!
-wine "$bin/tools/tessel_remote.exe" ready 30000
+wine "$bin/tools/tessel_remote.exe" ready 30000 >/dev/null
 window=$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ {print $1; exit}')
 import -window "${window:-root}" "$screenshot"
 wine "$bin/tools/tessel_remote.exe" close 10000

@@ -38,8 +38,18 @@ int main(int argc, char** argv)
     }
     DWORD limit = argc > 2 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : 20000;
     if (std::strcmp(argv[1], "ready") == 0) {
-        if (WaitFor(limit, [] { HWND main = FindMain(); return main != nullptr && IsReady(main); }))
+        // Whether the captions were there at the first look tells a timing script that they came with the
+        // window, not after it: this program's own start comes after the window's.
+        auto ready = [] { HWND main = FindMain(); return main != nullptr && IsReady(main); };
+        if (ready()) {
+            std::printf("ready at the first look\n");
             return 0;
+        }
+        DWORD start = GetTickCount();
+        if (WaitFor(limit, ready)) {
+            std::printf("ready once looked for %lu ms\n", GetTickCount() - start);
+            return 0;
+        }
         std::fprintf(stderr, "tessel_remote: no ready Tessel window within %lu ms\n", limit);
         return 1;
     }

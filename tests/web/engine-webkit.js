@@ -35,7 +35,7 @@ function stop(child) {
 
 // Xvfb picks a free display and writes its number to the pipe it is given.
 function startXvfb() {
-  const xvfb = start('Xvfb', ['-displayfd', '3', '-screen', '0', '2560x1600x24', '-nolisten', 'tcp'], { stdio: ['ignore', 'ignore', 'ignore', 'pipe'] });
+  const xvfb = start('Xvfb', ['-displayfd', '3', '-screen', '0', '2560x1600x24', '-nolisten', 'tcp', '-noreset'], { stdio: ['ignore', 'ignore', 'ignore', 'pipe'] });
   return new Promise((resolve, reject) => {
     let text = '';
     xvfb.stdio[3].on('data', (chunk) => {
