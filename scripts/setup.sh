@@ -115,7 +115,8 @@ fi
 # An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
 # error below only if a package that is needed cannot be found.
 failed_indexes=
-if ! "${sudo[@]}" apt-get update -qq >"$log" 2>&1; then
+# Another apt (unattended upgrades, a second setup) may hold the lock for a while: wait for it rather than fail.
+if ! "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq >"$log" 2>&1; then
   failed_indexes=$(sed -n -e 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' \
     -e "s/^[EW]: The repository '\([^']*\)'.*/\1/p" "$log" | sort -u | paste -sd, | sed 's/,/, /g')
   warn "apt-get update failed${failed_indexes:+ for $failed_indexes}: $(grep -m1 -E '^(E|W):' "$log" || tail -n1 "$log"); going on with the package lists at hand"
@@ -135,7 +136,7 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >"$log" 2>&1 ||
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}" >"$log" 2>&1 ||
     fail "apt-get install ${missing[*]} failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")"
 fi
 for package in "${missing_optional[@]}"; do
@@ -144,7 +145,7 @@ for package in "${missing_optional[@]}"; do
     continue
   fi
   echo "setup: installing $package" >&2
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package" >"$log" 2>&1 ||
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "$package" >"$log" 2>&1 ||
     warn "apt-get install $package failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run"
 done
 exit 0
