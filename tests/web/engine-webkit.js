@@ -4,6 +4,8 @@
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
 const net = require('node:net');
+const os = require('node:os');
+const path = require('node:path');
 const webdriver = require('./webdriver');
 
 const MiniBrowser = process.env.TESSEL_MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
@@ -57,10 +59,25 @@ function freePort() {
   });
 }
 
+// WebKit's driver counts the presses of a double-click by the time between them as it simulates them,
+// against GTK's double-click time (400 ms): on a loaded machine the second press of one action list can come
+// later than that, and the double-click arrives as two single clicks. MiniBrowser gets a GTK setting of its
+// own, in a folder of the run's own, so that only place, never load, decides what joins: a double-click
+// stays one, and the tests keep clicks meant to be separate a few pixels apart.
+const DoubleClickTime = 10000;
+function gtkSettings() {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-webkit-'));
+  process.on('exit', () => fs.rmSync(dir, { recursive: true, force: true }));
+  fs.mkdirSync(path.join(dir, 'gtk-3.0'));
+  fs.writeFileSync(path.join(dir, 'gtk-3.0', 'settings.ini'), `[Settings]\ngtk-double-click-time=${DoubleClickTime}\n`);
+  return dir;
+}
+
 async function launch() {
   const { xvfb, display } = await startXvfb();
   const port = await freePort();
-  const driver = start('WebKitWebDriver', [`--port=${port}`], { env: { ...process.env, DISPLAY: display }, stdio: 'ignore' });
+  const env = { ...process.env, DISPLAY: display, XDG_CONFIG_HOME: gtkSettings() };
+  const driver = start('WebKitWebDriver', [`--port=${port}`], { env, stdio: 'ignore' });
   const close = async () => {
     await stop(driver);
     await stop(xvfb);
