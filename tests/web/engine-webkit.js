@@ -9,7 +9,10 @@ const path = require('node:path');
 const webdriver = require('./webdriver');
 
 const MiniBrowser = process.env.TESSEL_MINIBROWSER || '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
-const Keys = { F1: '\uE031', Enter: '\uE007', Escape: '\uE00C', Tab: '\uE004', ArrowDown: '\uE015' };
+const Keys = {
+  F1: '\uE031', Enter: '\uE007', Escape: '\uE00C', Tab: '\uE004', Shift: '\uE008', Control: '\uE009', End: '\uE010', Home: '\uE011',
+  ArrowLeft: '\uE012', ArrowUp: '\uE013', ArrowRight: '\uE014', ArrowDown: '\uE015',
+};
 const Roles = { button: 'button,[role=button]', checkbox: 'input[type=checkbox]', group: '[role=group]', alertdialog: '[role=alertdialog]' };
 
 // Xvfb and the driver end with the suite however it ends: normally, by an uncaught error, or by CTest's
