@@ -147,11 +147,18 @@ async function open(windows, url, { width, height, initScript } = {}) {
     const got = await s.execute(() => [innerWidth, innerHeight]);
     if (got[0] !== w || got[1] !== h) {
       // MiniBrowser's tool bar keeps its window wider than a phone.
-      throw Object.assign(new Error(`MiniBrowser's viewport is ${got.join(' x ')}, not ${w} x ${h}`), { code: 'TESSEL_VIEWPORT' });
+      throw Object.assign(new Error(`MiniBrowser's viewport is ${got.join(' x ')}, not ${w} x ${h}`), { code: 'TESSEL_VIEWPORT', viewport: got });
     }
   };
   await s.navigate('about:blank');
-  await resize(width, height);
+  try {
+    await resize(width, height);
+  } catch (e) {
+    // The window goes back to the free ones for the next page.
+    windows.open--;
+    windows.free.push(handle);
+    throw e;
+  }
   await s.navigate(url);
   await s.execute(watch);
   // The pointer moves in an action list of its own: WebKit counts two presses as a double-click only when
