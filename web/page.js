@@ -2,7 +2,7 @@
 (function () {
   'use strict';
   var W = document.getElementById('w'), C = document.getElementById('c'), title = document.title;
-  var X, U, I, part0, timer = 0, boxes = [], byId = {}, lastTouch = -1e9, tap = null, tapTime = 0;
+  var X, U, I, part0, timer = 0, boxes = [], byId = {}, lastTouch = -1e9, tap = null, tapTime = 0, stop;
   var kinds = ['gb', 'l', 'lc', 'dc', 'k', 'b'];
   var module = '@MODULE@';
 
@@ -126,6 +126,7 @@
       } else if (kind > 1) {
         e.setAttribute('role', 'button');
         e.setAttribute('aria-label', cellName(id, text));
+        e.tabIndex = -1;
       }
     }
     e.dataset.id = id;
@@ -179,6 +180,8 @@
     var tick = /^#tick=(\d+)$/.exec(location.hash);
     X.TesselCreate(tick ? Number(tick[1]) >>> 0 : Date.now() >>> 0);
     for (n = 0; n < 25; n++) caption(800 + n, str(X.TesselInstructionText(n)));
+    stop = byId[707];
+    stop.tabIndex = 0;
     bottom += bar.offsetHeight;
     place(right, bottom);
     addEventListener('resize', function () {
@@ -207,6 +210,55 @@
       tap = cell;
       tapTime = e.timeStamp;
     }
+  });
+  // The bit cells from the keyboard, as users of a grid expect: one Tab stop for all 64 (a roving tabindex),
+  // so that Tab goes on to the listing in one step and, coming back, to the cell last used; the arrow keys
+  // move as the cells lie on screen, four rows of sixteen (ports A and B above C and D), stopping at the
+  // edges; Home and End go to bit 7 and bit 0 of the same register, Ctrl+Home and Ctrl+End to the first
+  // and the last cell. Space or Enter does what a double-click does. A mouse never focuses a cell (see
+  // mousedown above), so where the focus is, and with it what F1 does, stays as on Windows.
+  C.addEventListener('focusin', function (e) {
+    var cell = e.target.closest('.lc,.dc');
+    if (cell && cell != stop) {
+      stop.tabIndex = -1;
+      cell.tabIndex = 0;
+      stop = cell;
+    }
+  });
+  C.addEventListener('keydown', function (e) {
+    var cell = e.target.closest('.lc,.dc'), k = e.key, id, d, n, row, col;
+    if (!cell || e.altKey || e.metaKey) return;
+    if (k == ' ' || k == 'Enter') {
+      e.preventDefault();
+      if (!e.repeat && !e.ctrlKey) command(cell.dataset.id | 65536);
+      return;
+    }
+    // Bit b of port p's register: row 2 (p >> 1) + (direction), column 8 (p & 1) + 7 - b, bit 7 leftmost.
+    id = +cell.dataset.id;
+    d = id >= 750;
+    n = id - (d ? 750 : 700);
+    row = (n >> 3 & 2) + d;
+    col = (n >> 3 & 1) * 8 + 7 - (n & 7);
+    if (k == 'ArrowLeft') col = Math.max(col - 1, 0);
+    else if (k == 'ArrowRight') col = Math.min(col + 1, 15);
+    else if (k == 'ArrowUp') row = Math.max(row - 1, 0);
+    else if (k == 'ArrowDown') row = Math.min(row + 1, 3);
+    else if (k == 'Home' && e.ctrlKey) row = col = 0;
+    else if (k == 'End' && e.ctrlKey) {
+      row = 3;
+      col = 15;
+    } else if (k == 'Home') col &= 8;
+    else if (k == 'End') col |= 7;
+    else return;
+    e.preventDefault();
+    byId[(row & 1 ? 750 : 700) + ((row & 2) + (col >> 3)) * 8 + 7 - (col & 7)].focus();
+  });
+  // A click with no pointer behind it (detail 0) is how assistive technology presses a button for its user,
+  // as a screen reader does in its browse mode: it too does what a double-click does. A click of the mouse,
+  // a pen or a finger counts at least 1 and, as on Windows, changes nothing.
+  C.addEventListener('click', function (e) {
+    var cell = e.target.closest('.lc,.dc');
+    if (cell && !e.detail) command(cell.dataset.id | 65536);
   });
   // F1 released while no check box or button has the focus greets; the browser's help never opens.
   addEventListener('keydown', function (e) {

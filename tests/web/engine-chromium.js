@@ -25,7 +25,7 @@ function mouseEvents(x, y, clicks, first) {
   return events;
 }
 
-const KeyCodes = { F1: 112, ' ': 32, Enter: 13, Escape: 27, Tab: 9, a: 65, ArrowDown: 40 };
+const KeyCodes = { F1: 112, ' ': 32, Enter: 13, Escape: 27, Tab: 9, a: 65, End: 35, Home: 36, ArrowLeft: 37, ArrowUp: 38, ArrowRight: 39, ArrowDown: 40 };
 function keyEvents(key) {
   const text = { ' ': ' ', Enter: '\r', a: 'a' }[key] || '';
   const base = { key, code: { ' ': 'Space', a: 'KeyA' }[key] || key, windowsVirtualKeyCode: KeyCodes[key] };

@@ -131,6 +131,26 @@ function messageBoxes(page) {
   })));
 }
 
+// axe-core's rules for WCAG 2.0, 2.1 and 2.2, levels A and AA, run on the page as it stands: injected by the
+// tests, never part of the page. Each rule's nodes are given by the identifier of the control that holds
+// them (null outside the window's controls) and their tag.
+const AxeTags = ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa'];
+function axe(page) {
+  const source = fs.readFileSync(require.resolve('axe-core/axe.min.js'), 'utf8');
+  return page.evaluate(async ([code, tags]) => {
+    if (!window.axe) (0, eval)(code);
+    const result = await window.axe.run(document, { runOnly: { type: 'tag', values: tags }, elementRef: true });
+    const brief = (rules) => rules.map((rule) => ({
+      id: rule.id,
+      nodes: rule.nodes.map((n) => ({
+        id: n.element && n.element.closest('[data-id]') ? Number(n.element.closest('[data-id]').dataset.id) : null,
+        tag: n.element ? n.element.tagName.toLowerCase() : n.target.join(' '),
+      })),
+    }));
+    return { version: window.axe.version, passes: brief(result.passes), violations: brief(result.violations), incomplete: brief(result.incomplete) };
+  }, [source, AxeTags]);
+}
+
 // The page's own errors and requests: none but the page itself may be fetched.
 async function expectClean(page) {
   const seen = page.collect ? await page.collect() : page.seen;
@@ -141,5 +161,5 @@ async function expectClean(page) {
 
 module.exports = {
   engine, launch, note, sleep, waitFor, open, center, click, pageUrl, moduleBase64, moduleExports, tableControls, pageControls, statusText, caption,
-  messageBoxes, expectClean,
+  messageBoxes, expectClean, axe,
 };

@@ -22,7 +22,7 @@ fi
 
 # Installed again only when the lockfile changed; the npm cache serves it offline once fetched.
 if ! cmp -s "$here/package-lock.json" "$dir/package-lock.json" || [ ! -d "$dir/node_modules/playwright-core" ] ||
-  [ ! -d "$dir/node_modules/puppeteer-core" ]; then
+  [ ! -d "$dir/node_modules/puppeteer-core" ] || [ ! -d "$dir/node_modules/axe-core" ]; then
   mkdir -p "$dir"
   cp "$here/package.json" "$here/package-lock.json" "$dir/"
   (cd "$dir" && npm ci --prefer-offline --no-audit --no-fund --loglevel=error)
@@ -31,4 +31,5 @@ minibrowser=${TESSEL_MINIBROWSER:-/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniB
 [ -x "$minibrowser" ] || { echo "web.tools: no MiniBrowser at $minibrowser; scripts/setup.sh test installs it" >&2; exit 1; }
 version() { node -p "require('$dir/node_modules/$1/package.json').version"; }
 echo "web.tools: $(chromium --version 2>/dev/null | head -n1 | cut -d' ' -f1-2), $(firefox-esr --version 2>/dev/null), WebKitWebDriver and MiniBrowser,"
-echo "  node $(node --version), npm $(npm --version), playwright-core $(version playwright-core), puppeteer-core $(version puppeteer-core)"
+echo "  node $(node --version), npm $(npm --version), playwright-core $(version playwright-core), puppeteer-core $(version puppeteer-core),"
+echo "  axe-core $(version axe-core)"
