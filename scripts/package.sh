@@ -2,7 +2,7 @@
 # Builds the releases into build/package/: tessel-<version>-win32.zip for Windows and tessel_<version>_amd64.deb.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-scripts/setup.sh run
+scripts/setup.sh package
 cmake --preset package >/dev/null
 cmake --build --preset package -j"$(nproc)" >/dev/null
 # Left by earlier versions, which made an architecture-independent package: not to be mistaken for today's.

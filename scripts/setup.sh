@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the project's commands need on Debian 12 or 13 (amd64); quiet and quick when all is present.
-# usage: scripts/setup.sh run|web|test|fuzz [headless]
+# usage: scripts/setup.sh run|web|package|test|fuzz [headless]
 #   run       build tessel.exe and run it under Wine
 #   web       build the browser edition, tessel.html
-#   test      everything the test command needs (includes run and fuzz)
+#   package   build the release files (scripts/package.sh)
+#   test      everything the test command needs (includes run, package and fuzz)
 #   fuzz      the fuzzing toolchain
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
 # Wine's 64-bit part is installed wherever Windows programs run; its 32-bit part (wine32:i386, and the i386
@@ -20,6 +21,7 @@ run_needs=(
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
 web_needs=(cmake make python3 g++ clang lld)
+package_needs=(strip-nondeterminism)
 test_needs=(
   g++ libgtest-dev googletest
   openbox
@@ -32,10 +34,10 @@ by_hand="CMake and make, the MinGW-w64 C++ toolchains for i686 and x86_64 (i686-
 x86_64-w64-mingw32-g++ and their windres), Wine's 64-bit part (and its 32-bit part where the kernel runs 32-bit
 programs) and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
 GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
-lintian, desktop-file-validate, appstreamcli and Python's pefile"
+lintian, desktop-file-validate, appstreamcli and Python's pefile; for the release files strip-nondeterminism"
 
 usage() {
-  echo "usage: scripts/setup.sh run|web|test|fuzz [headless]" >&2
+  echo "usage: scripts/setup.sh run|web|package|test|fuzz [headless]" >&2
   exit 2
 }
 
@@ -47,7 +49,9 @@ for want in "$@"; do
     run) needs+=("${run_needs[@]}") wine32=1 ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
     web) needs+=("${web_needs[@]}") ;;
-    test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}") headless=1 wine32=1 ;;
+    package) needs+=("${run_needs[@]}" "${package_needs[@]}") ;;
+    test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${package_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}")
+      headless=1 wine32=1 ;;
     headless) headless=1 ;;
     *) usage ;;
   esac
