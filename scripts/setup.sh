@@ -49,7 +49,8 @@ for want in "$@"; do
     run) needs+=("${run_needs[@]}") wine32=1 ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
     web) needs+=("${web_needs[@]}") ;;
-    package) needs+=("${run_needs[@]}" "${package_needs[@]}") ;;
+    # tessel.html is a release file too.
+    package) needs+=("${run_needs[@]}" "${web_needs[@]}" "${package_needs[@]}") ;;
     test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${package_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}")
       headless=1 wine32=1 ;;
     headless) headless=1 ;;
