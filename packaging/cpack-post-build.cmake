@@ -12,7 +12,7 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
     endif()
   endif()
 endforeach()
-# The release files that the build makes without cpack, beside the others: tessel.html.
+# The release files that the build makes without cpack, the MSIs and tessel.html, beside the others.
 foreach(file IN LISTS TESSEL_RELEASE_EXTRAS)
   file(COPY ${file} DESTINATION ${CPACK_PACKAGE_DIRECTORY})
 endforeach()

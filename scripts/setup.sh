@@ -21,7 +21,7 @@ run_needs=(
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
 web_needs=(cmake make python3 g++ clang lld)
-package_needs=(strip-nondeterminism)
+package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism)
 test_needs=(
   g++ libgtest-dev googletest
   openbox
@@ -34,7 +34,8 @@ by_hand="CMake and make, the MinGW-w64 C++ toolchains for i686 and x86_64 (i686-
 x86_64-w64-mingw32-g++ and their windres), Wine's 64-bit part (and its 32-bit part where the kernel runs 32-bit
 programs) and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
 GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
-lintian, desktop-file-validate, appstreamcli and Python's pefile; for the release files strip-nondeterminism"
+lintian, desktop-file-validate, appstreamcli and Python's pefile; for the release files wixl and msitools,
+osslsigncode, openssl and strip-nondeterminism"
 
 usage() {
   echo "usage: scripts/setup.sh run|web|package|test|fuzz [headless]" >&2
