@@ -6,6 +6,8 @@
 #   TESSEL_SIGN_PKCS12=cert.p12          the code-signing certificate with its key
 #   TESSEL_SIGN_PASSWORD_FILE=file       its password, on the file's first line
 #   TESSEL_SIGN_TIMESTAMP_URL=url        an RFC 3161 time-stamping server (none by default)
+#   TESSEL_SIGNATURES_DIR=dir            instead, signatures taken from a signed release, attached as they are
+#                                        (scripts/compare-release.sh)
 # SOURCE_DATE_EPOCH, when set, dates the release; by default the last commit does.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -17,14 +19,17 @@ absolute() {
 }
 pkcs12=$(absolute "${TESSEL_SIGN_PKCS12:-}")
 password_file=$(absolute "${TESSEL_SIGN_PASSWORD_FILE:-}")
-if [ -n "$pkcs12" ]; then
+signatures=$(absolute "${TESSEL_SIGNATURES_DIR:-}")
+if [ -n "$signatures" ]; then
+  echo "package: attaching the signatures in $signatures" >&2
+elif [ -n "$pkcs12" ]; then
   [ -f "$pkcs12" ] || { echo "package: TESSEL_SIGN_PKCS12=$pkcs12 is no file" >&2; exit 1; }
   echo "package: signing with $pkcs12${TESSEL_SIGN_TIMESTAMP_URL:+, time-stamped by $TESSEL_SIGN_TIMESTAMP_URL}" >&2
 else
   echo "package: no TESSEL_SIGN_PKCS12, so the release is unsigned" >&2
 fi
 cmake --preset package -DTESSEL_SIGN_PKCS12="$pkcs12" -DTESSEL_SIGN_PASSWORD_FILE="$password_file" \
-  -DTESSEL_SIGN_TIMESTAMP_URL="${TESSEL_SIGN_TIMESTAMP_URL:-}" >/dev/null
+  -DTESSEL_SIGN_TIMESTAMP_URL="${TESSEL_SIGN_TIMESTAMP_URL:-}" -DTESSEL_SIGNATURES_DIR="$signatures" >/dev/null
 cmake --build --preset package -j"$(nproc)" >/dev/null
 # Only this build's files, not those of another version (or the architecture-independent package of old).
 rm -f build/package/tessel[-_.]* build/package/SHA256SUMS
