@@ -3,6 +3,7 @@
 # rebuild-release.sh left is configured with it and packed again. osslsigncode must accept every signature against
 # that CA, the programs inside the zip, the Debian package and the MSIs must be the signed ones, and removing a
 # signature must give back the unsigned file byte for byte: the programs and MSIs of the reproducible build.
+# Last, scripts/compare-release.sh must rebuild the signed release byte for byte, with its signatures attached.
 # usage: check-signing.sh WORK_DIR
 set -euo pipefail
 work=$(realpath "$1")
@@ -46,8 +47,11 @@ unsigned() {
 }
 
 # The same steps as for an unsigned release, with the certificate: the build signs the programs, packs them,
-# then signs the MSIs; cpack packs again.
+# then signs the MSIs; cpack packs again. Dated as the unsigned build was.
+export SOURCE_DATE_EPOCH
+SOURCE_DATE_EPOCH=$(cat "$build/packaging/source-date-epoch")
 cmake "$build" -DTESSEL_SIGN_PKCS12="$signing/signer.p12" -DTESSEL_SIGN_PASSWORD_FILE="$signing/password" \
+  -DTESSEL_SIGN_TIMESTAMP_URL= -DTESSEL_SIGNATURES_DIR= \
   >configure.log 2>&1 || { cat configure.log >&2; exit 1; }
 cmake --build "$build" -j"$(nproc)" >build.log 2>&1 || { tail -n 40 build.log >&2; exit 1; }
 cpack --config "$build/CPackConfig.cmake" -B "$signing/packages" -G "ZIP;DEB" >cpack.log 2>&1 ||
@@ -75,17 +79,24 @@ for platform in x86 x64; do
   unsigned "the reproducible tessel-$version-$platform.msi" "$signing/reproducible-$platform.msi" \
     "$work/second/tessel-$version-$platform.msi"
 done
-unzip -p "$packages/tessel-$version-win32.zip" tessel.exe >zip-tessel.exe
-cmp -s zip-tessel.exe "$build/packaging/release/x86/tessel.exe" || fail "the zip does not hold the signed tessel.exe"
+/usr/bin/python3 -m zipfile -e "$packages/tessel-$version-win32.zip" zip
+cmp -s zip/tessel.exe "$build/packaging/release/x86/tessel.exe" || fail "the zip does not hold the signed tessel.exe"
 dpkg-deb -x "$packages/tessel_${version}_amd64.deb" deb
 cmp -s deb/usr/lib/tessel/win32/tessel.exe "$build/packaging/release/x86/tessel.exe" ||
   fail "the Debian package does not hold the signed i686 tessel.exe"
 cmp -s deb/usr/lib/tessel/win64/tessel.exe "$build/packaging/release/x64/tessel.exe" ||
   fail "the Debian package does not hold the signed x86-64 tessel.exe"
 
+# As someone comparing the signed release with a rebuild of its sources would, in the second build's folder.
+if ! "$work/src/scripts/compare-release.sh" "$packages" >compare.log 2>&1; then
+  fail "scripts/compare-release.sh did not rebuild the signed release byte for byte:"
+  tail -n 30 compare.log >&2
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "check-signing: $failures failures" >&2
   exit 1
 fi
 echo "check-signing: both programs and both MSIs signed, each signature accepted against the test CA, the signed"
-echo "check-signing: programs in the zip, the Debian package and the MSIs, and each file unsigned again byte for byte"
+echo "check-signing: programs in the zip, the Debian package and the MSIs, each file unsigned again byte for byte,"
+echo "check-signing: and the signed release rebuilt byte for byte by scripts/compare-release.sh"
