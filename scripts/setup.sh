@@ -13,11 +13,11 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
-run_needs=(
+windows_build_needs=(
   cmake make python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine
 )
+run_needs=("${windows_build_needs[@]}" wine wine64 fonts-wine)
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
 web_needs=(cmake make python3 g++ clang lld)
@@ -51,8 +51,8 @@ for want in "$@"; do
     run) needs+=("${run_needs[@]}") wine32=1 ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
     web) needs+=("${web_needs[@]}") ;;
-    # tessel.html is a release file too.
-    package) needs+=("${run_needs[@]}" "${web_needs[@]}" "${package_needs[@]}") ;;
+    # tessel.html is a release file too; nothing of the release needs Wine to be made.
+    package) needs+=("${windows_build_needs[@]}" "${web_needs[@]}" "${package_needs[@]}") ;;
     test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${package_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}")
       headless=1 wine32=1 ;;
     headless) headless=1 ;;
