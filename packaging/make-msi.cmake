@@ -15,7 +15,8 @@ foreach(variable WXS EXE ICON PLATFORM VERSION SOURCE_DATE_EPOCH_FILE WORK_DIR O
     message(FATAL_ERROR "make-msi.cmake: ${variable} is not set")
   endif()
 endforeach()
-# Namespace of the identities derived here; never to change, or upgrades would not find earlier versions' codes.
+# Namespace of the codes derived here; never to change: a version's product code is what admins' scripts name
+# (msiexec /x {code}), and a rebuild of that version must give it again.
 set(namespace D0B601F1-F9AA-409C-8F20-3DD2AA9CE1E6)
 
 function(run)
