@@ -1,13 +1,52 @@
 #!/usr/bin/env bash
-# Builds the releases into build/package/: tessel-<version>-win32.zip for Windows and tessel_<version>_amd64.deb.
+# Builds the release files into build/package/: tessel-<version>-win32.zip, tessel-<version>-x86.msi and
+# tessel-<version>-x64.msi for Windows, tessel_<version>_amd64.deb, and tessel.html; prints each with its size and
+# SHA-256 and writes them to SHA256SUMS there (docs/release.md: how to rebuild a release and compare it).
+# Signing (Authenticode, both tessel.exe files before they are packed, and both MSIs):
+#   TESSEL_SIGN_PKCS12=cert.p12          the code-signing certificate with its key
+#   TESSEL_SIGN_PASSWORD_FILE=file       its password, on the file's first line
+#   TESSEL_SIGN_TIMESTAMP_URL=url        an RFC 3161 time-stamping server (none by default)
+#   TESSEL_SIGNATURES_DIR=dir            instead, signatures taken from a signed release, attached as they are
+#                                        (scripts/compare-release.sh)
+# SOURCE_DATE_EPOCH, when set, dates the release; by default the last commit does.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-scripts/setup.sh run
-cmake --preset package >/dev/null
+scripts/setup.sh package
+
+# Paths as the build sees them, which runs elsewhere.
+absolute() {
+  [ -z "$1" ] || realpath -m "$1"
+}
+pkcs12=$(absolute "${TESSEL_SIGN_PKCS12:-}")
+password_file=$(absolute "${TESSEL_SIGN_PASSWORD_FILE:-}")
+signatures=$(absolute "${TESSEL_SIGNATURES_DIR:-}")
+if [ -n "$signatures" ]; then
+  echo "package: attaching the signatures in $signatures" >&2
+elif [ -n "$pkcs12" ]; then
+  [ -f "$pkcs12" ] || { echo "package: TESSEL_SIGN_PKCS12=$pkcs12 is no file" >&2; exit 1; }
+  echo "package: signing with $pkcs12${TESSEL_SIGN_TIMESTAMP_URL:+, time-stamped by $TESSEL_SIGN_TIMESTAMP_URL}" >&2
+else
+  echo "package: no TESSEL_SIGN_PKCS12, so the release is unsigned" >&2
+fi
+cmake --preset package -DTESSEL_SIGN_PKCS12="$pkcs12" -DTESSEL_SIGN_PASSWORD_FILE="$password_file" \
+  -DTESSEL_SIGN_TIMESTAMP_URL="${TESSEL_SIGN_TIMESTAMP_URL:-}" -DTESSEL_SIGNATURES_DIR="$signatures" >/dev/null
 cmake --build --preset package -j"$(nproc)" >/dev/null
-# Left by earlier versions, which made an architecture-independent package: not to be mistaken for today's.
-rm -f build/package/tessel_*_all.deb
+# Only this build's files, not those of another version (or the architecture-independent package of old).
+rm -f build/package/tessel[-_.]* build/package/SHA256SUMS
 cpack --preset package >build/package/cpack.log 2>&1 || { cat build/package/cpack.log >&2; exit 1; }
-for file in build/package/tessel-*-win32.zip build/package/tessel_*_amd64.deb; do
-  printf '%s\t%s bytes\n' "$PWD/$file" "$(stat -c %s "$file")"
+
+epoch=$(cat build/package/build/packaging/source-date-epoch)
+echo "package: dated $(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC') (SOURCE_DATE_EPOCH=$epoch)"
+files=(build/package/tessel-*-win32.zip build/package/tessel-*-x86.msi build/package/tessel-*-x64.msi
+  build/package/tessel_*_amd64.deb build/package/tessel.html)
+# An MSI is meant to stay within 24 KiB; a signature with a long certificate chain may take it over, which is
+# said, not refused.
+msi_budget=24576
+for file in "${files[@]}"; do
+  [ -f "$file" ] || { echo "package: no $file" >&2; exit 1; }
+  size=$(stat -c %s "$file")
+  printf '%s\t%s bytes\tSHA-256 %s\n' "$PWD/$file" "$size" "$(sha256sum "$file" | cut -d' ' -f1)"
+  [[ $file != *.msi ]] || [ "$size" -le "$msi_budget" ] ||
+    echo "package: $(basename "$file") is over its budget of $msi_budget bytes" >&2
 done
+(cd build/package && sha256sum "${files[@]#build/package/}" >SHA256SUMS)

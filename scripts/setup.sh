@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the project's commands need on Debian 12 or 13 (amd64); quiet and quick when all is present.
-# usage: scripts/setup.sh run|web|test|fuzz [headless]
+# usage: scripts/setup.sh run|web|package|test|fuzz [headless]
 #   run       build tessel.exe and run it under Wine
 #   web       build the browser edition, tessel.html
-#   test      everything the test command needs (includes run and fuzz)
+#   package   build the release files (scripts/package.sh)
+#   test      everything the test command needs (includes run, package and fuzz)
 #   fuzz      the fuzzing toolchain
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
 # Wine's 64-bit part is installed wherever Windows programs run; its 32-bit part (wine32:i386, and the i386
@@ -12,19 +13,21 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
-run_needs=(
+windows_build_needs=(
   cmake make python3
   g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine
 )
+run_needs=("${windows_build_needs[@]}" wine wine64 fonts-wine)
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
 web_needs=(cmake make python3 g++ clang lld)
+package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism)
 test_needs=(
   g++ libgtest-dev googletest
   openbox
   lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
   lintian desktop-file-utils appstream python3-pefile
+  diffoscope-minimal=diffoscope locales
 )
 
 # What to install by hand elsewhere, for the message on systems without apt.
@@ -32,10 +35,11 @@ by_hand="CMake and make, the MinGW-w64 C++ toolchains for i686 and x86_64 (i686-
 x86_64-w64-mingw32-g++ and their windres), Wine's 64-bit part (and its 32-bit part where the kernel runs 32-bit
 programs) and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
 GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
-lintian, desktop-file-validate, appstreamcli and Python's pefile"
+lintian, desktop-file-validate, appstreamcli, Python's pefile, diffoscope and the glibc locale sources; for the
+release files wixl and msitools, osslsigncode, openssl and strip-nondeterminism"
 
 usage() {
-  echo "usage: scripts/setup.sh run|web|test|fuzz [headless]" >&2
+  echo "usage: scripts/setup.sh run|web|package|test|fuzz [headless]" >&2
   exit 2
 }
 
@@ -47,7 +51,10 @@ for want in "$@"; do
     run) needs+=("${run_needs[@]}") wine32=1 ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
     web) needs+=("${web_needs[@]}") ;;
-    test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}") headless=1 wine32=1 ;;
+    # tessel.html is a release file too; nothing of the release needs Wine to be made.
+    package) needs+=("${windows_build_needs[@]}" "${web_needs[@]}" "${package_needs[@]}") ;;
+    test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${package_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}")
+      headless=1 wine32=1 ;;
     headless) headless=1 ;;
     *) usage ;;
   esac
