@@ -14,15 +14,7 @@ export TESSEL_WINE_ARCH=win64
 unset TESSEL_WINE_DIR
 source "$root/scripts/wine-env.sh"
 
-failures=0
-fail() {
-  echo "check-msi: $*" >&2
-  failures=$((failures + 1))
-}
-# expect WHAT EXPECTED ACTUAL
-expect() {
-  [ "$2" = "$3" ] || fail "$1: expected \"$2\", got \"$3\""
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 rm -rf "$work"
 mkdir -p "$work"

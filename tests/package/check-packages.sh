@@ -3,15 +3,7 @@
 # usage: check-packages.sh CPackConfig.cmake OUT_DIR VERSION TESSEL.exe TESSEL_X86_64.exe
 set -euo pipefail
 config=$1 out=$2 version=$3 exe=$4 exe64=$5
-failures=0
-fail() {
-  echo "check-packages: $*" >&2
-  failures=$((failures + 1))
-}
-# expect WHAT EXPECTED ACTUAL
-expect() {
-  [ "$2" = "$3" ] || fail "$1: expected \"$2\", got \"$3\""
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 rm -rf "$out"
 mkdir -p "$out"

@@ -7,11 +7,7 @@
 set -euo pipefail
 work=$(realpath "$1") epoch=$(cat "$2")
 shift 2
-failures=0
-fail() {
-  echo "check-reproducible: $*" >&2
-  failures=$((failures + 1))
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 cd "$work/first"
 files=$(find . -type f | sed 's|^\./||' | LC_ALL=C sort)

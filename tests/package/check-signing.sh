@@ -9,11 +9,7 @@ set -euo pipefail
 work=$(realpath "$1")
 build=$work/src/build/package/build
 signing=$work/signing
-failures=0
-fail() {
-  echo "check-signing: $*" >&2
-  failures=$((failures + 1))
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 rm -rf "$signing"
 mkdir -p "$signing"
