@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -136,6 +137,8 @@ int EnvNumber(const char* name, int fallback)
     DWORD length = GetEnvironmentVariableA(name, text, sizeof text);
     return length > 0 && length < sizeof text ? static_cast<int>(std::strtoul(text, nullptr, 0)) : fallback;
 }
+
+const DWORD WaitLimit = 10000u * static_cast<DWORD>(std::max(1, EnvNumber("TESSEL_TIME_SCALE", 1)));
 
 Launch LaunchTessel()
 {
