@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the project's commands need on Debian 12 or 13 (amd64); quiet and quick when all is present.
-# usage: scripts/setup.sh run|web|test|fuzz [headless]
+# usage: scripts/setup.sh run|web|test|fuzz|machine [headless]
 #   run       build tessel.exe and run it under Wine
 #   web       build the browser edition, tessel.html
 #   test      everything the test command needs (includes run and fuzz)
 #   fuzz      the fuzzing toolchain
+#   machine   the emulated Debian machine of scripts/emulated-machine.sh, for the 32-bit runs where Wine's
+#             32-bit part cannot run on this host
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
 # Wine's 64-bit part is installed wherever Windows programs run; its 32-bit part (wine32:i386, and the i386
 # architecture) only where the kernel runs 32-bit programs and TESSEL_NO_32BIT is not set. When that install
@@ -19,6 +21,7 @@ run_needs=(
 )
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
+machine_needs=(qemu-system-x86 qemu-utils mmdebstrap e2fsprogs)
 web_needs=(cmake make python3 g++ clang lld)
 test_needs=(
   g++ libgtest-dev googletest
@@ -35,7 +38,7 @@ GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openb
 lintian, desktop-file-validate, appstreamcli and Python's pefile"
 
 usage() {
-  echo "usage: scripts/setup.sh run|web|test|fuzz [headless]" >&2
+  echo "usage: scripts/setup.sh run|web|test|fuzz|machine [headless]" >&2
   exit 2
 }
 
@@ -46,6 +49,7 @@ for want in "$@"; do
   case "$want" in
     run) needs+=("${run_needs[@]}") wine32=1 ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
+    machine) needs+=("${machine_needs[@]}") ;;
     web) needs+=("${web_needs[@]}") ;;
     test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}") headless=1 wine32=1 ;;
     headless) headless=1 ;;
