@@ -408,13 +408,22 @@ bool Tessel::Start()
     launch_ = LaunchTessel();
     if (launch_.process == nullptr)
         return false;
-    bool ready = WaitFor([this] {
+    // A start that ends without a window fails at once, not after the whole limit.
+    bool ended = false;
+    bool ready = WaitFor([this, &ended] {
         main_ = WindowOfProcess(launch_.pid);
-        return IsReady(main_);
-    });
+        ended = WaitForSingleObject(launch_.process, 0) == WAIT_OBJECT_0;
+        return IsReady(main_) || ended;
+    }) && !ended;
     tickAfter_ = GetTickCount();
-    if (!ready)
+    if (ended) {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(launch_.process, &code);
+        ADD_FAILURE() << "tessel.exe (pid " << launch_.pid << ") ended with exit code " << code
+                      << " before it showed a ready window";
+    } else if (!ready) {
         ADD_FAILURE() << "tessel.exe (pid " << launch_.pid << ") showed no ready window within " << WaitLimit << " ms";
+    }
     return ready;
 }
 
