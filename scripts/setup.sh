@@ -10,7 +10,8 @@
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
 # Wine's 64-bit part is installed wherever Windows programs run; its 32-bit part (wine32:i386, and the i386
 # architecture) only where the kernel runs 32-bit programs and TESSEL_NO_32BIT is not set. When that install
-# fails (a stale i386 index, say), setup warns and goes on, and the 32-bit runs report that they did not run.
+# fails (a stale i386 index, say), setup warns and goes on: the test command then runs the 32-bit tests in an
+# emulated machine (scripts/emulated-machine.sh), and the run command starts the x86-64 build.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
@@ -113,7 +114,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 if [ ${#missing_optional[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386 ||
-    { warn "cannot enable the i386 architecture that Wine's 32-bit part needs; the 32-bit Windows runs will not run"; missing_optional=(); }
+    { warn "cannot enable the i386 architecture that Wine's 32-bit part needs; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"; missing_optional=(); }
 fi
 
 # An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
@@ -145,11 +146,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 for package in "${missing_optional[@]}"; do
   if ! has_candidate "$package"; then
-    warn "$package is not in this system's apt sources${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run"
+    warn "$package is not in this system's apt sources${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
     continue
   fi
   echo "setup: installing $package" >&2
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "$package" >"$log" 2>&1 ||
-    warn "apt-get install $package failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run"
+    warn "apt-get install $package failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
 done
 exit 0
