@@ -71,21 +71,39 @@ keep() {
 
 machine_files=(vmlinuz initrd.img root.img about)
 
+# Root's work (a Debian root is owned by root, and mke2fs must read all of it) goes through sudo for other users;
+# what is kept is then theirs.
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+
+# remove_root ROOT: removes a Debian root made here, but never while anything is mounted in it.
+remove_root() {
+  [ -e "$1" ] || return 0
+  if [ -n "$(debian_root_mounts "$1")" ]; then
+    say "not removing $1: $(debian_root_mounts "$1" | xargs) still mounted"
+    return 1
+  fi
+  "${as_root[@]}" rm -rf --one-file-system "$1"
+}
+
 # Makes the root with mmdebstrap and its image with mke2fs in the folder given, then removes the root.
 make_image() {
   local dir=$1 free debs=${cache:-$here}/debs root=$1/root size
   free=$(df --output=avail -m "$dir" | tail -n1 | tr -d ' ')
   [ "$free" -ge 8000 ] ||
     cannot "only $free MB are free in $dir; making the emulated machine needs 8 GB (it keeps 4 GB)"
+  [ ${#as_root[@]} -eq 0 ] || command -v sudo >/dev/null ||
+    cannot "making the emulated machine's root needs root: run as root or install sudo"
   mkdir -p "$debs"
   say "making a $release root with mmdebstrap from $mirror (a few minutes; packages kept in $debs)"
   local attempt log=$dir/mmdebstrap.log
   for attempt in 1 2; do
-    debian_root_remove "$root" || cannot "cannot remove the unfinished root $root"
+    remove_root "$root" || cannot "cannot remove the unfinished root $root"
     # Only the release itself: the machine has no network and runs tests, so neither -updates nor -security
     # (whose i386 index may lag behind amd64) is wanted. apt retries a fetch; a mirror caught in the middle
-    # of a sync gets one more try a minute later. The unshare mode mounts nothing on this host.
-    mmdebstrap --mode=unshare --variant=apt --architectures=amd64,i386 --components=main \
+    # of a sync gets one more try a minute later. The unshare mode mounts nothing on this host. Downloaded
+    # packages are kept, without the versions that the mirror no longer has.
+    "${as_root[@]}" mmdebstrap --mode=unshare --variant=apt --architectures=amd64,i386 --components=main \
       --include="$(IFS=,; echo "${packages[*]}")" \
       --aptopt='Acquire::Retries "3"' \
       --dpkgopt='path-exclude=/usr/share/doc/*' --dpkgopt='path-exclude=/usr/share/man/*' \
@@ -103,7 +121,7 @@ make_image() {
     sleep 60
   done
   # The machine boots the kernel and initramfs installed in its own root, whose modules they match.
-  cp -L "$root/vmlinuz" "$dir/vmlinuz" && cp -L "$root/initrd.img" "$dir/initrd.img" ||
+  "${as_root[@]}" cp -L "$root/vmlinuz" "$root/initrd.img" "$dir/" ||
     cannot "the machine's root has no kernel at $root/vmlinuz"
   {
     echo "$release ($suite)"
@@ -111,12 +129,14 @@ make_image() {
     echo "Wine $(dpkg-query --admindir="$root/var/lib/dpkg" -W -f='${Version}' wine32:i386)"
   } >"$dir/about.new"
   # Room for the Wine prefixes (1.8 GB) and the runs' copies of them (0.6 GB each).
-  size=$(($(du -sm "$root" | cut -f1) + 6144))
+  size=$(($("${as_root[@]}" du -sm "$root" | cut -f1) + 6144))
   say "making its ext4 image with mke2fs ($size MB, sparse)"
-  mke2fs -q -t ext4 -L tessel -d "$root" "$dir/root.img.new" "${size}M" >>"$log" 2>&1 ||
+  "${as_root[@]}" mke2fs -q -t ext4 -L tessel -d "$root" "$dir/root.img.new" "${size}M" >>"$log" 2>&1 ||
     cannot "mke2fs could not make the machine's image: $(tail -n1 "$log")"
+  [ ${#as_root[@]} -eq 0 ] ||
+    sudo chown -R "$(id -u):$(id -g)" "$dir/vmlinuz" "$dir/initrd.img" "$dir/root.img.new" "$debs"
   mv "$dir/root.img.new" "$dir/root.img"
-  debian_root_remove "$root" || cannot "cannot remove the machine's root $root after making its image"
+  remove_root "$root" || cannot "cannot remove the machine's root $root after making its image"
   rm -f "$log"
   mv "$dir/about.new" "$dir/about"
 }
@@ -130,8 +150,7 @@ find_or_make_image() {
     for name in "${machine_files[@]}"; do keep "$cache/$key" "$machine" "$name" || ready=; done
   fi
   if [ -z "$ready" ]; then
-    # What an interrupted run left: never removed while something is mounted in it.
-    debian_root_remove "$machine/root" || cannot "cannot remove $machine/root, which an interrupted run left"
+    remove_root "$machine/root" || cannot "cannot remove $machine/root, which an interrupted run left"
     rm -rf --one-file-system "$machine"
     mkdir -p "$machine"
     make_image "$machine"
