@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs what the project's commands need on Debian 12 or 13 (amd64); quiet and quick when all is present.
-# usage: scripts/setup.sh run|web|package|test|fuzz [headless]
+# usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]
 #   run       build tessel.exe and run it under Wine
 #   web       build the browser edition, tessel.html
 #   package   build the release files (scripts/package.sh)
 #   test      everything the test command needs (includes run, package and fuzz)
 #   fuzz      the fuzzing toolchain
+#   machine   the emulated Debian machine of scripts/emulated-machine.sh, for the 32-bit runs where Wine's
+#             32-bit part cannot run on this host
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
 # Wine's 64-bit part is installed wherever Windows programs run; its 32-bit part (wine32:i386, and the i386
 # architecture) only where the kernel runs 32-bit programs and TESSEL_NO_32BIT is not set. When that install
-# fails (a stale i386 index, say), setup warns and goes on, and the 32-bit runs report that they did not run.
+# fails (a stale i386 index, say), setup warns and goes on: the test command then runs the 32-bit tests in an
+# emulated machine (scripts/emulated-machine.sh), and the run command starts the x86-64 build.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
@@ -20,6 +23,7 @@ windows_build_needs=(
 run_needs=("${windows_build_needs[@]}" wine wine64 fonts-wine)
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
+machine_needs=(qemu-system-x86 qemu-utils mmdebstrap e2fsprogs)
 web_needs=(cmake make python3 g++ clang lld)
 package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism)
 test_needs=(
@@ -39,7 +43,7 @@ lintian, desktop-file-validate, appstreamcli, Python's pefile, diffoscope and th
 release files wixl and msitools, osslsigncode, openssl and strip-nondeterminism"
 
 usage() {
-  echo "usage: scripts/setup.sh run|web|package|test|fuzz [headless]" >&2
+  echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2
   exit 2
 }
 
@@ -50,6 +54,7 @@ for want in "$@"; do
   case "$want" in
     run) needs+=("${run_needs[@]}") wine32=1 ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
+    machine) needs+=("${machine_needs[@]}") ;;
     web) needs+=("${web_needs[@]}") ;;
     # tessel.html is a release file too; nothing of the release needs Wine to be made.
     package) needs+=("${windows_build_needs[@]}" "${web_needs[@]}" "${package_needs[@]}") ;;
@@ -116,7 +121,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 if [ ${#missing_optional[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386 ||
-    { warn "cannot enable the i386 architecture that Wine's 32-bit part needs; the 32-bit Windows runs will not run"; missing_optional=(); }
+    { warn "cannot enable the i386 architecture that Wine's 32-bit part needs; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"; missing_optional=(); }
 fi
 
 # An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
@@ -148,11 +153,11 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 for package in "${missing_optional[@]}"; do
   if ! has_candidate "$package"; then
-    warn "$package is not in this system's apt sources${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run"
+    warn "$package is not in this system's apt sources${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
     continue
   fi
   echo "setup: installing $package" >&2
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "$package" >"$log" 2>&1 ||
-    warn "apt-get install $package failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run"
+    warn "apt-get install $package failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
 done
 exit 0

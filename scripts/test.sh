@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the core natively, the browser edition, then both Windows builds under Wine:
-# the x86-64 one under Wine's 64-bit part, the i686 one (the program of the zip) under its 32-bit part.
-# A Windows build that this machine cannot run is built, said NOT RUN with the reason, there and at the end;
-# the run fails when neither can run. A preset whose tests fail does not stop the others: every failure is
+# the x86-64 one under Wine's 64-bit part, the i686 one (the program of the zip) under its 32-bit part. Where Wine's
+# 32-bit part cannot run here, the i686 suite runs in an emulated Debian machine (scripts/emulated-machine.sh) and
+# its package checks here. A Windows build that cannot run is built, said NOT RUN with the reason, there and at the
+# end; the run fails when neither can run. A preset whose tests fail does not stop the others: every failure is
 # listed at the end. TESSEL_NO_32BIT=1 behaves as on a kernel without 32-bit support.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -10,7 +11,7 @@ scripts/setup.sh test
 
 source scripts/wine-env.sh
 
-not_run=() failed=()
+not_run=() failed=() elsewhere=()
 windows_runs=0
 for preset in native wasm32 mingw-x86_64 mingw-i686; do
   echo "== $preset"
@@ -22,8 +23,17 @@ for preset in native wasm32 mingw-x86_64 mingw-i686; do
     *) arch= ;;
   esac
   if [ -n "$arch" ] && ! tessel_wine_runs "$arch"; then
+    reason=$(tessel_wine_not_run_reason "$arch") why=
+    if [ "$arch" = win32 ] && why=$(scripts/emulated-machine.sh prepare); then
+      echo "test: $preset: the Windows tests run in an emulated Debian 12 machine: here, $reason." >&2
+      elsewhere+=("$preset: the Windows tests ran in an emulated Debian 12 machine: here, $reason.")
+      ctest --preset "$preset" -L package --no-tests=ignore || failed+=("$preset (package checks)")
+      scripts/emulated-machine.sh run ctest --preset "$preset" -LE package || failed+=("$preset (in the emulated machine)")
+      windows_runs=$((windows_runs + 1))
+      continue
+    fi
     # Said loudly, not passed: these tests need a Wine that runs programs of this width.
-    not_run+=("$preset: the Windows tests under Wine were built but NOT RUN. $(tessel_wine_not_run_reason "$arch").")
+    not_run+=("$preset: the Windows tests under Wine were built but NOT RUN. $reason.${why:+ The emulated machine: $why.}")
     echo "test: ${not_run[-1]}" >&2
     # The package checks need no Wine.
     ctest --preset "$preset" -L package --no-tests=ignore || failed+=("$preset (package checks)")
@@ -33,7 +43,7 @@ for preset in native wasm32 mingw-x86_64 mingw-i686; do
   ctest --preset "$preset" || failed+=("$preset")
 done
 scripts/fuzz.sh 12 || failed+=(fuzz)
-for line in "${not_run[@]}"; do
+for line in "${elsewhere[@]}" "${not_run[@]}"; do
   echo "test: $line" >&2
 done
 [ "$windows_runs" -gt 0 ] ||

@@ -7,6 +7,8 @@
 #             is wrong on a real desktop: no task-bar entry, no Alt+Tab, nothing the manager can move.
 # In these scripts `wine` is the loader of that kind, also for Wine's own tools: `wine wineboot`,
 # `wine winepath`, `wine regedit`. TESSEL_NO_32BIT=1 makes them behave as on a kernel without 32-bit support.
+# TESSEL_TIME_SCALE=N (set in the emulated machine, where everything runs several times slower) lets the waits
+# for Xvfb and openbox last N times longer.
 
 TESSEL_ROOT=${TESSEL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 TESSEL_WINE_ARCH=${TESSEL_WINE_ARCH:-win32}
@@ -153,7 +155,7 @@ tessel_start_xvfb() {
   fdfile=$(mktemp)
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fdfile" 2>/dev/null &
   TESSEL_XVFB_PID=$!
-  for _ in $(seq 100); do
+  for _ in $(seq $((100 * ${TESSEL_TIME_SCALE:-1}))); do
     [ -s "$fdfile" ] && break
     kill -0 "$TESSEL_XVFB_PID" 2>/dev/null || { rm -f "$fdfile"; return 1; }
     sleep 0.05
@@ -183,7 +185,7 @@ tessel_stop_wineserver() {
 tessel_start_openbox() {
   openbox --sm-disable </dev/null >/dev/null 2>&1 &
   TESSEL_WM_PID=$!
-  for _ in $(seq 100); do
+  for _ in $(seq $((100 * ${TESSEL_TIME_SCALE:-1}))); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     kill -0 "$TESSEL_WM_PID" 2>/dev/null || return 1
     sleep 0.05

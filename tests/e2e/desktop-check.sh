@@ -20,9 +20,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Polls a command until it succeeds, for at most ten seconds.
+# Where everything runs several times slower (an emulated machine), the time limits are that many times longer.
+scale=${TESSEL_TIME_SCALE:-1}
+
+# Polls a command until it succeeds, for at most ten seconds (times the scale).
 within() {
-  for _ in $(seq 200); do
+  for _ in $(seq $((200 * scale))); do
     "$@" && return 0
     sleep 0.05
   done
@@ -39,7 +42,7 @@ is_shown_and_active() { ! is_hidden && [ "$(active_window)" = "$(numeric "$windo
 
 wine "$tessel" &
 tessel_pid=$!
-wine "$remote" ready 30000 || { echo "desktop-check: no ready Tessel window" >&2; exit 1; }
+wine "$remote" ready $((30000 * scale)) || { echo "desktop-check: no ready Tessel window" >&2; exit 1; }
 window=$(xwininfo -root -tree | awk -v t="\"$title\": (\"tessel.exe\"" 'index($0, t) && !found { print $1; found = 1 }')
 [ -n "$window" ] || { echo "desktop-check: no X window titled \"$title\"" >&2; exit 1; }
 
@@ -73,7 +76,7 @@ within is_shown_and_active ||
   fail "after the second start: expected $window shown and active, got _NET_WM_STATE \"$(net_state)\" and active window $(root_windows _NET_ACTIVE_WINDOW)"
 expect "clients of the window manager after the second start" "$(numeric "$window")" "$(client_list | xargs)"
 
-wine "$remote" close 10000 || fail "the window did not close"
+wine "$remote" close $((10000 * scale)) || fail "the window did not close"
 set +e
 wait "$tessel_pid"
 rc=$?

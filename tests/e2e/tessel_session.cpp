@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -136,6 +137,8 @@ int EnvNumber(const char* name, int fallback)
     DWORD length = GetEnvironmentVariableA(name, text, sizeof text);
     return length > 0 && length < sizeof text ? static_cast<int>(std::strtoul(text, nullptr, 0)) : fallback;
 }
+
+const DWORD WaitLimit = 10000u * static_cast<DWORD>(std::max(1, EnvNumber("TESSEL_TIME_SCALE", 1)));
 
 Launch LaunchTessel()
 {
@@ -405,13 +408,22 @@ bool Tessel::Start()
     launch_ = LaunchTessel();
     if (launch_.process == nullptr)
         return false;
-    bool ready = WaitFor([this] {
+    // A start that ends without a window fails at once, not after the whole limit.
+    bool ended = false;
+    bool ready = WaitFor([this, &ended] {
         main_ = WindowOfProcess(launch_.pid);
-        return IsReady(main_);
-    });
+        ended = WaitForSingleObject(launch_.process, 0) == WAIT_OBJECT_0;
+        return IsReady(main_) || ended;
+    }) && !ended;
     tickAfter_ = GetTickCount();
-    if (!ready)
+    if (ended) {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(launch_.process, &code);
+        ADD_FAILURE() << "tessel.exe (pid " << launch_.pid << ") ended with exit code " << code
+                      << " before it showed a ready window";
+    } else if (!ready) {
         ADD_FAILURE() << "tessel.exe (pid " << launch_.pid << ") showed no ready window within " << WaitLimit << " ms";
+    }
     return ready;
 }
 

@@ -14,8 +14,9 @@ extern std::string TesselPath;
 // A whole number from the environment, for the long runs of the scripts; `fallback` if unset.
 int EnvNumber(const char* name, int fallback);
 
-// Generous: two Wine sessions may share this machine's two cores.
-constexpr DWORD WaitLimit = 10000;
+// How long the driver waits for tessel.exe, in ms: generous, as two Wine runs may share this machine's two cores,
+// and TESSEL_TIME_SCALE times that where everything runs several times slower (the emulated machine sets it).
+extern const DWORD WaitLimit;
 
 // Polls `done` until it holds or `limit` ms have passed; returns its last answer.
 template <class Done>
