@@ -147,6 +147,7 @@ find_or_make_image() {
   for name in "${machine_files[@]}"; do [ -e "$machine/$name" ] || ready=; done
   [ -n "$ready" ] && return 0
   if [ -n "$cache" ] && [ -e "$cache/$key/about" ]; then
+    ready=1
     for name in "${machine_files[@]}"; do keep "$cache/$key" "$machine" "$name" || ready=; done
   fi
   if [ -z "$ready" ]; then
@@ -154,6 +155,8 @@ find_or_make_image() {
     rm -rf --one-file-system "$machine"
     mkdir -p "$machine"
     make_image "$machine"
+    # A prefix layer works only over the very image it was made on: what the cache held under this key goes.
+    [ -z "$cache" ] || rm -rf --one-file-system "${cache:?}/$key"
   fi
   [ -z "$cache" ] || for name in "${machine_files[@]}"; do
     keep "$machine" "$cache/$key" "$name" || { say "could not keep the machine in $cache"; break; }
