@@ -196,7 +196,6 @@ accel_wanted() {
   esac
 }
 
-
 qemu_pid='' run=''
 stop_machine() {
   if [ -n "$qemu_pid" ]; then
