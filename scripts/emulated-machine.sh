@@ -22,6 +22,8 @@
 #   TESSEL_TIME_SCALE       handed to the tests: how many times slower than a real machine they may be (10 with TCG,
 #                           2 with KVM); the tests' time limits, never their counts, are stretched by it
 set -euo pipefail
+# mke2fs is in /usr/sbin, which Debian leaves out of an ordinary user's PATH.
+export PATH=$PATH:/usr/sbin:/sbin
 
 caller_dir=$PWD
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
