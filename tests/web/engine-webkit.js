@@ -91,22 +91,22 @@ async function launch() {
     await close();
     throw e;
   }
-  // WebKitWebDriver serves one WebDriver session (the protocol's name for a connection): each page is a window of its own in it.
-  let session;
+  // WebKitWebDriver serves one connection: each page is a window of its own in it.
+  let browser;
   try {
-    session = await webdriver.session(port, {
+    browser = await webdriver.connect(port, {
       browserName: 'MiniBrowser', 'webkitgtk:browserOptions': { binary: MiniBrowser, args: ['--automation'] },
     });
   } catch (e) {
     await close();
     throw e;
   }
-  const windows = { session, current: await session.send('GET', '/window'), free: [await session.send('GET', '/window')], open: 0 };
+  const windows = { browser, current: await browser.send('GET', '/window'), free: [await browser.send('GET', '/window')], open: 0 };
   return {
-    version: `WebKitGTK ${session.capabilities.browserVersion}`,
+    version: `WebKitGTK ${browser.capabilities.browserVersion}`,
     open: (url, options) => open(windows, url, options),
     async close() {
-      await session.close();
+      await browser.close();
       await close();
     },
   };
@@ -128,7 +128,7 @@ function watch() {
 
 async function open(windows, url, { width, height, initScript } = {}) {
   if (initScript) throw new Error('WebDriver runs no script before the page\'s own');
-  const s = windows.session, handle = windows.free.pop() || (await s.send('POST', '/window/new', { type: 'window' })).handle;
+  const s = windows.browser, handle = windows.free.pop() || (await s.send('POST', '/window/new', { type: 'window' })).handle;
   windows.open++;
   // Every command goes to the window it is meant for.
   const use = async () => {

@@ -42,7 +42,8 @@ async function ready(port, ms) {
   }
 }
 
-async function session(port, capabilities) {
+// A connection to the driver: one browser, its windows and the commands sent to them.
+async function connect(port, capabilities) {
   const created = await request(port, 'POST', '/session', { capabilities: { alwaysMatch: capabilities } });
   const base = `/session/${created.sessionId}`;
   const send = (method, path, body) => request(port, method, base + path, body);
@@ -65,4 +66,4 @@ async function session(port, capabilities) {
   };
 }
 
-module.exports = { ElementKey, ready, session };
+module.exports = { ElementKey, ready, connect };
