@@ -1,4 +1,6 @@
 // Measures tessel.exe against the empty window under Wine: start-up, response to double-clicks and memory.
+#include "controls.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -21,12 +23,11 @@ struct Subject {
     const char* placeholder;  // the control's text until the ready moment
 };
 
-// The instruction captions are written after every control exists, the push button 902 last.
-const Subject Tessel = {"tessel", "TesselClass", 902, 824, "Out"};
+// The instruction captions are written after every control exists, the last push button last.
+const Subject Tessel = {"tessel", WindowClassName, IdButtonBase + ButtonCount - 1, IdInstructionLast, "Out"};
 const Subject Empty = {"minimal", "TesselEmptyClass", 0, 0, ""};
 
-constexpr int IdStatusBar = 200;
-constexpr int LatchPortBBit3 = 711;
+constexpr int LatchPortBBit3 = IdLatchBase + BitsPerPort * 1 + 3;
 constexpr WORD DoubleClicked = 1;  // STN_DBLCLK
 // No case in tessel.exe's window procedure: it goes straight to DefWindowProcA.
 constexpr UINT IgnoredMessage = WM_USER + 0x100;

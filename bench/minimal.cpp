@@ -1,4 +1,6 @@
 // The floor tessel.exe is measured against: an empty window of the same class style with a status bar.
+#include "controls.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -6,7 +8,6 @@
 namespace {
 const char EmptyClassName[] = "TesselEmptyClass";
 const char EmptyTitle[] = "Tessel empty window";
-constexpr int IdStatusBar = 200;
 constexpr DWORD StatusBarStyle = WS_CHILD | WS_VISIBLE | 0x10;
 
 HINSTANCE Instance;

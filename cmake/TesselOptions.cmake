@@ -11,8 +11,17 @@ else()
   set(TESSEL_WEB OFF)
 endif()
 
+# The libraries of the core and the layout; the web module takes their objects themselves, so that no archiver
+# for WebAssembly is needed.
+if(TESSEL_WEB)
+  set(TESSEL_LIBRARY_KIND OBJECT)
+else()
+  set(TESSEL_LIBRARY_KIND STATIC)
+endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/warnings.cmake)
 add_library(tessel_warnings INTERFACE)
-target_compile_options(tessel_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Werror)
+target_compile_options(tessel_warnings INTERFACE ${TESSEL_WARNING_FLAGS})
 
 # The core and shell must live without a C runtime: no exceptions, no RTTI,
 # no thread-safe static guards, no global constructors pulled in by accident.

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh run headless
-source scripts/wine-env.sh
+source tests/wine/wine-env.sh
 
 # measure PRESET: one build's figures; exits non-zero when a budget is missed. Run in a subshell of its own,
 # so that its Wine prefix, Xvfb and clean-up stay apart from the other build's.
@@ -185,7 +185,7 @@ for build in mingw-x86_64:win64 mingw-i686:win32; do
   (
     export TESSEL_WINE_ARCH=$arch
     unset TESSEL_WINE_DIR
-    source scripts/wine-env.sh
+    source tests/wine/wine-env.sh
     measure "$preset"
   ) || over+=("$preset")
 done

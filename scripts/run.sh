@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ -n "${DISPLAY:-}" ]; then scripts/setup.sh run; else scripts/setup.sh run headless; fi
 
-source scripts/wine-env.sh
+source tests/wine/wine-env.sh
 if tessel_wine_runs win32; then
   preset=mingw-i686-run
   echo "run: the 32-bit tessel.exe (i686) under Wine's 32-bit part" >&2
@@ -16,7 +16,7 @@ else
   echo "run: the x86-64 tessel.exe under Wine's 64-bit part; not the 32-bit one: $(tessel_wine_not_run_reason win32)" >&2
   export TESSEL_WINE_ARCH=win64
   unset TESSEL_WINE_DIR
-  source scripts/wine-env.sh
+  source tests/wine/wine-env.sh
 fi
 
 cmake --preset "$preset" >/dev/null

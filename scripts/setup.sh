@@ -6,15 +6,15 @@
 #   package   build the release files (scripts/package.sh)
 #   test      everything the test command needs (includes run, package and fuzz)
 #   fuzz      the fuzzing toolchain
-#   machine   the emulated Debian machine of scripts/emulated-machine.sh, for the 32-bit runs where Wine's
+#   machine   the emulated Debian machine of tests/machine/emulated-machine.sh, for the 32-bit runs where Wine's
 #             32-bit part cannot run on this host
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
 # Wine's 64-bit part is installed wherever Windows programs run; its 32-bit part (wine32:i386, and the i386
 # architecture) only where the kernel runs 32-bit programs and TESSEL_NO_32BIT is not set. When that install
 # fails (a stale i386 index, say), setup warns and goes on: the test command then runs the 32-bit tests in an
-# emulated machine (scripts/emulated-machine.sh), and the run command starts the x86-64 build.
+# emulated machine (tests/machine/emulated-machine.sh), and the run command starts the x86-64 build.
 set -euo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/wine/wine-env.sh"
 
 windows_build_needs=(
   cmake make python3

@@ -2,19 +2,19 @@
 # The full soak: 20,000 double-clicks and 1,000 transient messages against tessel.exe under Wine, with its figures.
 # usage: scripts/soak.sh [DOUBLE_CLICKS]   (at least 2000; one transient message per 20 double-clicks)
 # Soaks the 32-bit build: here where Wine's 32-bit part runs, else in the emulated Debian machine of
-# scripts/emulated-machine.sh (or with TESSEL_NO_32BIT=1); the x86-64 build where neither can be had.
+# tests/machine/emulated-machine.sh (or with TESSEL_NO_32BIT=1); the x86-64 build where neither can be had.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
-source scripts/wine-env.sh
+source tests/wine/wine-env.sh
 
 clicks=${1:-20000}
 inside=()
 if tessel_wine_runs win32; then
   preset=mingw-i686 arch=win32
   echo "soak: $preset"
-elif why=$(scripts/emulated-machine.sh prepare); then
-  preset=mingw-i686 arch=win32 inside=(scripts/emulated-machine.sh run)
+elif why=$(tests/machine/emulated-machine.sh prepare); then
+  preset=mingw-i686 arch=win32 inside=(tests/machine/emulated-machine.sh run)
   echo "soak: $preset in an emulated Debian 12 machine: here, $(tessel_wine_not_run_reason win32)"
 else
   preset=mingw-x86_64 arch=win64

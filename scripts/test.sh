@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the core natively, the browser edition, then both Windows builds under Wine:
 # the x86-64 one under Wine's 64-bit part, the i686 one (the program of the zip) under its 32-bit part. Where Wine's
-# 32-bit part cannot run here, the i686 suite runs in an emulated Debian machine (scripts/emulated-machine.sh) and
+# 32-bit part cannot run here, the i686 suite runs in an emulated Debian machine (tests/machine/emulated-machine.sh) and
 # its package checks here. A Windows build that cannot run is built, said NOT RUN with the reason, there and at the
 # end; the run fails when neither can run. A preset whose tests fail does not stop the others: every failure is
 # listed at the end. TESSEL_NO_32BIT=1 behaves as on a kernel without 32-bit support.
@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
 
-source scripts/wine-env.sh
+source tests/wine/wine-env.sh
 
 not_run=() failed=() elsewhere=()
 windows_runs=0
@@ -24,11 +24,11 @@ for preset in native wasm32 mingw-x86_64 mingw-i686; do
   esac
   if [ -n "$arch" ] && ! tessel_wine_runs "$arch"; then
     reason=$(tessel_wine_not_run_reason "$arch") why=
-    if [ "$arch" = win32 ] && why=$(scripts/emulated-machine.sh prepare); then
+    if [ "$arch" = win32 ] && why=$(tests/machine/emulated-machine.sh prepare); then
       echo "test: $preset: the Windows tests run in an emulated Debian 12 machine: here, $reason." >&2
       elsewhere+=("$preset: the Windows tests ran in an emulated Debian 12 machine: here, $reason.")
       ctest --preset "$preset" -L package --no-tests=ignore || failed+=("$preset (package checks)")
-      scripts/emulated-machine.sh run ctest --preset "$preset" -LE package || failed+=("$preset (in the emulated machine)")
+      tests/machine/emulated-machine.sh run ctest --preset "$preset" -LE package || failed+=("$preset (in the emulated machine)")
       windows_runs=$((windows_runs + 1))
       continue
     fi

@@ -1,4 +1,5 @@
 // Start-up: single instance, the main window and the message loop.
+#include "controls.h"
 #include "placement.h"
 #include "tessel.h"
 
@@ -12,11 +13,9 @@ int ScreenWidth;
 int ScreenHeight;
 HWND MainWindow;
 
-const char WindowClassName[] = "TesselClass";
 const char WindowTitle[] = "Tessel C-Language Simulator";
 
 namespace {
-constexpr int AppIconResource = 500;
 constexpr char InstanceMutexName[] = "TesselSingleInstance";
 constexpr DWORD InstanceWaitLimit = 5000;
 constexpr DWORD InstanceWaitStep = 50;
@@ -107,7 +106,7 @@ extern "C" __attribute__((force_align_arg_pointer)) void TesselEntry()
     InitCommonControls();
     Instance = GetModuleHandleA(nullptr);
     CommandLine = GetCommandLineA();
-    AppIcon = LoadIconA(Instance, MAKEINTRESOURCEA(AppIconResource));
+    AppIcon = LoadIconA(Instance, MAKEINTRESOURCEA(IdAppIcon));
     ArrowCursor = LoadCursorA(nullptr, IDC_ARROW);
     ScreenWidth = GetSystemMetrics(SM_CXSCREEN);
     ScreenHeight = GetSystemMetrics(SM_CYSCREEN);

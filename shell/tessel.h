@@ -12,7 +12,6 @@ extern HWND MainWindow;
 extern HWND StatusBar;
 extern HFONT SharedFont;
 
-extern const char WindowClassName[];
 extern const char WindowTitle[];
 
 // main_window.cpp

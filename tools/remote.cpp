@@ -1,4 +1,6 @@
 // Waits for tessel.exe's window to be ready, reports or minimises it, or closes it: a helper for scripts outside Wine.
+#include "controls.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -6,18 +8,16 @@
 #include <cstring>
 
 namespace {
-constexpr int LastInstructionId = 824;
-
 HWND FindMain()
 {
-    return FindWindowA("TesselClass", nullptr);
+    return FindWindowA(WindowClassName, nullptr);
 }
 
 // Ready once the last instruction caption has been written over its placeholder.
 bool IsReady(HWND main)
 {
     char text[64] = "";
-    GetDlgItemTextA(main, LastInstructionId, text, sizeof text);
+    GetDlgItemTextA(main, IdInstructionLast, text, sizeof text);
     return IsWindowVisible(main) && std::strcmp(text, "Out") != 0 && text[0] != '\0';
 }
 

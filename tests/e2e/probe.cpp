@@ -1,4 +1,5 @@
 // The probe DLL: a hook inside tessel.exe answering what Wine keeps from other processes (fonts, class).
+#include "controls.h"
 #include "probe_protocol.h"
 
 namespace {
@@ -27,7 +28,7 @@ void AnswerClass(HWND window, ProbeReply& reply)
     reply.smallIcon = ClassValue(window, GCLP_HICONSM);
     reply.cursor = ClassValue(window, GCLP_HCURSOR);
     reply.background = ClassValue(window, GCLP_HBRBACKGROUND);
-    reply.resourceIcon = Number(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(500)));
+    reply.resourceIcon = Number(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IdAppIcon)));
     reply.arrowCursor = Number(LoadCursorA(nullptr, IDC_ARROW));
     ICONINFO info;
     BITMAP bitmap;

@@ -15,7 +15,7 @@ fi
 screen=$1 driver=$(realpath "$2") tessel=$(realpath "$3") work=$(realpath -m "$4")
 shift 4
 here=$(dirname "${BASH_SOURCE[0]}")
-source "$here/../../scripts/wine-env.sh"
+source "$here/../wine/wine-env.sh"
 
 mkdir -p "$work"
 WINEPREFIX=$(mktemp -d "$work/prefix-$screen.XXXXXX")

@@ -1,6 +1,8 @@
 // Starting, watching and stopping tessel.exe for the end-to-end tests, and reading its window from outside.
 #include "tessel_session.h"
 
+#include "controls.h"
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <psapi.h>
@@ -13,7 +15,6 @@
 std::string TesselPath;
 
 namespace {
-constexpr int LastInstructionId = 824;
 constexpr SIZE_T RemoteSize = 4096;
 // Settle() passes its mark through the last status part, which tessel never writes, from the
 // second half of the remote buffer, which the other helpers leave alone.
@@ -57,7 +58,7 @@ bool IsReady(HWND main)
 {
     if (main == nullptr || !IsWindowVisible(main))
         return false;
-    std::string last = TextOf(GetDlgItem(main, LastInstructionId));
+    std::string last = TextOf(GetDlgItem(main, IdInstructionLast));
     return !last.empty() && last != "Out";
 }
 
@@ -204,8 +205,8 @@ std::string Hex(DWORD value)
 std::vector<HWND> TesselWindows()
 {
     std::vector<HWND> found;
-    for (HWND w = FindWindowExA(nullptr, nullptr, "TesselClass", nullptr); w != nullptr;
-         w = FindWindowExA(nullptr, w, "TesselClass", nullptr))
+    for (HWND w = FindWindowExA(nullptr, nullptr, WindowClassName, nullptr); w != nullptr;
+         w = FindWindowExA(nullptr, w, WindowClassName, nullptr))
         found.push_back(w);
     return found;
 }

@@ -12,7 +12,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 export TESSEL_WINE_ARCH=win64
 unset TESSEL_WINE_DIR
-source "$root/scripts/wine-env.sh"
+source "$root/tests/wine/wine-env.sh"
 
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 

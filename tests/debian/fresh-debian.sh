@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Tries the README's two commands as a new user would: a fresh minimal Debian root, this checkout's HEAD, no display.
-# usage: scripts/fresh-debian.sh SUITE   (bookworm or trixie; as root; several minutes, about a gigabyte of packages)
+# usage: tests/debian/fresh-debian.sh SUITE   (bookworm or trixie; as root; several minutes, about a gigabyte of packages)
 # Results go to build/fresh-debian/SUITE/: run.log, test.log, the screenshot and summary.txt.
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 TESSEL_ROOT=$PWD
-suite=${1:?usage: scripts/fresh-debian.sh SUITE (bookworm or trixie)}
-source scripts/debian-root.sh
+suite=${1:?usage: tests/debian/fresh-debian.sh SUITE (bookworm or trixie)}
+source tests/debian/debian-root.sh
 debian_root_prerequisites fresh-debian
 
 results=$PWD/build/fresh-debian/$suite

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs tessel_<version>_amd64.deb in a fresh minimal Debian root, starts it as a user on a desktop, removes it.
-# usage: scripts/check-install.sh [SUITE]   (bookworm by default, or trixie; as root; 10 minutes or so, ~500 MB)
+# usage: tests/debian/check-install.sh [SUITE]   (bookworm by default, or trixie; as root; 10 minutes or so, ~500 MB)
 # Then piuparts installs, removes and purges the package in a chroot of its own (TESSEL_PIUPARTS=0 skips it).
 # Results go to build/check-install/SUITE/: the logs, the file lists, the screenshot and summary.txt.
 set -euo pipefail
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 TESSEL_ROOT=$PWD
 suite=${1:-bookworm}
-source scripts/debian-root.sh
+source tests/debian/debian-root.sh
 debian_root_prerequisites check-install
 
 results=$PWD/build/check-install/$suite

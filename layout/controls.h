@@ -1,5 +1,15 @@
-// Identifier plan, fixed layout and control table of the main window, free of any Win32 type.
+// Identifier plan, fixed layout and control table of the main window, free of any Win32 type: read by every
+// shell, by the resource script and by the tools and tests that address the window's controls.
 #pragma once
+
+// The application icon, group resource 500: a macro, for windres reads the resource script with the C
+// preprocessor and knows nothing of C++ (it defines RC_INVOKED).
+#define IdAppIcon 500
+
+#ifndef RC_INVOKED
+
+// The main window's class: a second start finds the first by it, and so do the tools that drive the window.
+constexpr char WindowClassName[] = "TesselClass";
 
 // Status bar.
 constexpr int IdStatusBar = 200;
@@ -19,6 +29,7 @@ constexpr int CellsPerRow = 4 * BitsPerPort;
 
 // Instruction check boxes 800 + set position, then the loop check box; clicks report up to 826.
 constexpr int IdInstructionBase = 800;
+constexpr int IdInstructionLast = IdInstructionBase + 24;  // its caption is written last of all
 constexpr int IdLoopCheckBox = 825;
 constexpr int IdCheckBoxReportLast = 826;
 
@@ -114,3 +125,5 @@ struct StatusLabel {
 };
 constexpr int StatusLabelCount = 5;
 extern const StatusLabel StatusLabels[StatusLabelCount];
+
+#endif

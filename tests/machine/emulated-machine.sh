@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The emulated Debian 12 machine in which the i686 Windows suite runs where this host cannot run Wine's 32-bit part.
-# usage: scripts/emulated-machine.sh prepare
-#        scripts/emulated-machine.sh run COMMAND [ARGUMENTS...]
+# usage: tests/machine/emulated-machine.sh prepare
+#        tests/machine/emulated-machine.sh run COMMAND [ARGUMENTS...]
 # prepare makes the machine, or finds it made; when it cannot, it says why in one line on its standard output and
 # fails. run boots it, runs COMMAND inside it in the current folder (one inside this checkout), shows what COMMAND
 # prints, powers the machine off and exits with COMMAND's status.
@@ -13,7 +13,7 @@
 # over the image holds the Wine prefixes, prepared once; every run writes to a throwaway layer over it.
 # The machine is kept in build/machine and, for other checkouts, in TESSEL_MACHINE_CACHE (by default
 # ${XDG_CACHE_HOME:-~/.cache}/tessel/machine), under a key of what it is made from: the release, the packages, the
-# way it is made (make_image) and its init; the prefix layer also under scripts/wine-env.sh and the way it is
+# way it is made (make_image) and its init; the prefix layer also under tests/wine/wine-env.sh and the way it is
 # prepared. A change to any of them makes it anew.
 #   TESSEL_MACHINE_ACCEL    kvm, tcg, or auto (the default): KVM if the machine boots with it, QEMU's TCG otherwise
 #   TESSEL_MACHINE_MIRROR   the Debian mirror (http://deb.debian.org/debian)
@@ -26,10 +26,10 @@ set -euo pipefail
 export PATH=$PATH:/usr/sbin:/sbin
 
 caller_dir=$PWD
-cd "$(dirname "${BASH_SOURCE[0]}")/.."
+cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 TESSEL_ROOT=$PWD
-init=$TESSEL_ROOT/scripts/emulated-machine-init.sh
-source scripts/debian-root.sh
+init=$TESSEL_ROOT/tests/machine/emulated-machine-init.sh
+source tests/debian/debian-root.sh
 
 suite=bookworm
 release="Debian 12"
@@ -294,11 +294,11 @@ boot_machine() {
   return "$status"
 }
 
-# The prefix layer: Wine's prefixes of kind win32 (the templates and the shared one of scripts/wine-env.sh),
+# The prefix layer: Wine's prefixes of kind win32 (the templates and the shared one of tests/wine/wine-env.sh),
 # prepared in the machine once by this command, and kept.
 prefix_command='set -e
 export TESSEL_WINE_ARCH=win32
-source scripts/wine-env.sh
+source tests/wine/wine-env.sh
 tessel_use_shared_prefix
 wineserver -w'
 find_or_make_prefix() {
@@ -343,7 +343,7 @@ prepare() {
 
 # The keys: of the image, what it is made from; of the prefix layer, what prepares it.
 key=$( (echo "$suite ${packages[*]}"; declare -f make_image; cat "$init") | sha256sum | cut -c1-16)
-prefix_key=$( (echo "$prefix_command"; cat scripts/wine-env.sh) | sha256sum | cut -c1-16)
+prefix_key=$( (echo "$prefix_command"; cat tests/wine/wine-env.sh) | sha256sum | cut -c1-16)
 machine=$here/$key
 
 case "${TESSEL_MACHINE_ACCEL:-auto}" in

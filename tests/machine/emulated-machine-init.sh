@@ -1,5 +1,5 @@
 #!/bin/bash
-# The init (PID 1) of the emulated machine of scripts/emulated-machine.sh: mounts the checkout, runs one command, powers off.
+# The init (PID 1) of the emulated machine of tests/machine/emulated-machine.sh: mounts the checkout, runs one command, powers off.
 # The host shares the run's folder as `run`: in it `root` (the checkout's path) and `command` (a bash script), and
 # `scale` (TESSEL_TIME_SCALE for the command); here `booted` is written once the machine is up, and `status`
 # (the command's exit status) at the end. Whatever happens, the machine then powers off, so that qemu ends.

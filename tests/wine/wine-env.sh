@@ -10,7 +10,7 @@
 # TESSEL_TIME_SCALE=N (set in the emulated machine, where everything runs several times slower) lets the waits
 # for Xvfb and openbox last N times longer.
 
-TESSEL_ROOT=${TESSEL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+TESSEL_ROOT=${TESSEL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 TESSEL_WINE_ARCH=${TESSEL_WINE_ARCH:-win32}
 TESSEL_WINE_DIR=${TESSEL_WINE_DIR:-$TESSEL_ROOT/build/wine/$TESSEL_WINE_ARCH}
 
