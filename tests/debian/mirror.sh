@@ -1,6 +1,6 @@
-# shellcheck shell=bash
 # Sourced: the Debian mirrors this host's apt uses, so that a school's own mirror or proxy serves the roots and
 # machines made here too. TESSEL_DEBIAN_MIRROR and TESSEL_DEBIAN_SECURITY override them.
+# shellcheck shell=bash
 # tessel_debian_mirror [Debian|Debian-Security]: the archive's URI from apt's own index targets, or nothing.
 tessel_debian_mirror() {
   # shellcheck disable=SC2016 # apt's own format fields, not the shell's
