@@ -30,8 +30,8 @@ test_needs=(
   g++ libgtest-dev googletest
   openbox
   lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
-  lintian desktop-file-utils appstream python3-pefile
-  diffoscope-minimal=diffoscope locales
+  lintian desktop-file-utils appstream python3-pefile liblnk-utils cabextract
+  diffoscope-minimal=diffoscope reprotest disorderfs faketime locales-all
 )
 
 # What to install by hand elsewhere, for the message on systems without apt.
@@ -39,8 +39,9 @@ by_hand="CMake and make, the MinGW-w64 C++ toolchains for i686 and x86_64 (i686-
 x86_64-w64-mingw32-g++ and their windres), Wine's 64-bit part (and its 32-bit part where the kernel runs 32-bit
 programs) and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
 GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
-lintian, desktop-file-validate, appstreamcli, Python's pefile, diffoscope and the glibc locale sources; for the
-release files wixl and msitools, osslsigncode, openssl and strip-nondeterminism"
+lintian, desktop-file-validate, appstreamcli, Python's pefile, lnkinfo, cabextract, diffoscope and reprotest with
+disorderfs, faketime and the compiled locales; for the release files wixl and msitools, osslsigncode, openssl and
+strip-nondeterminism"
 
 usage() {
   echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2
