@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the package checks: failures are counted and said, in the checking script's name, and the script
 # goes on to say every one of them before it ends.
 checker=$(basename "$0" .sh)
@@ -9,4 +10,15 @@ fail() {
 # expect WHAT EXPECTED ACTUAL
 expect() {
   [ "$2" = "$3" ] || fail "$1: expected \"$2\", got \"$3\""
+}
+# quietly LOG COMMAND...: COMMAND's output goes to LOG, whose end is said if it fails, which ends the script.
+quietly() {
+  local log=$1
+  shift
+  "$@" >"$log" 2>&1 || { tail -n 40 "$log" >&2; echo "$checker: $1 failed, its log is $log" >&2; exit 1; }
+}
+# finish SUMMARY...: every failure counted, or SUMMARY.
+finish() {
+  [ "$failures" -eq 0 ] || { echo "$checker: $failures failures" >&2; exit 1; }
+  echo "$checker: $*"
 }
