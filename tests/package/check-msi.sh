@@ -12,8 +12,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 export TESSEL_WINE_ARCH=win64
 unset TESSEL_WINE_DIR
-# shellcheck source=../wine/wine-env.sh
-source "$root/tests/wine/wine-env.sh"
+source "$here/../wine/wine-env.sh"
 source "$here/checks.sh"
 
 rm -rf "$work"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Signs the release with a throwaway certificate of a throwaway CA, made here with openssl: the second build, which
-# rebuild-release.sh left where it ran, is configured with it and packed again. osslsigncode must accept every
+# check-reproducible.sh left where it ran, is configured with it and packed again. osslsigncode must accept every
 # signature against that CA, the zip, the Debian package and the MSIs must hold the signed programs, and removing
 # a signature must give back the unsigned file byte for byte, as both builds made it. Last,
 # scripts/compare-release.sh must rebuild the signed release byte for byte, with its signatures attached.
@@ -16,11 +16,9 @@ cd "$signing"
 # The CA, and a code-signing certificate it issued, with its key in a PKCS#12 file whose password is in a file.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway test CA" -keyout ca.key -out ca.crt \
   -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -subj "/CN=Tessel throwaway test signer/O=Tessel team" -keyout signer.key \
-  -out signer.csr 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
-openssl x509 -req -in signer.csr -CA ca.crt -CAkey ca.key -CAcreateserial -days 2 -extfile signer.ext \
-  -out signer.crt 2>/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway test signer/O=Tessel team" -CA ca.crt \
+  -CAkey ca.key -keyout signer.key -out signer.crt -addext basicConstraints=CA:FALSE \
+  -addext keyUsage=critical,digitalSignature -addext extendedKeyUsage=codeSigning 2>/dev/null
 echo "throwaway $RANDOM" >password
 openssl pkcs12 -export -inkey signer.key -in signer.crt -certfile ca.crt -passout file:password -out signer.p12
 
