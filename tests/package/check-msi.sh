@@ -36,8 +36,7 @@ version=$(cell tables Property ProductVersion 2) product=$(cell tables Property 
 # recognisably the new one.
 newer_version=$((${version%%.*} + 1)).0
 mkdir -p "$work/newer"
-cp "$exe" "$work/newer/tessel.exe"
-printf '\0\0\0\0\0\0\0\0' >>"$work/newer/tessel.exe"
+{ cat "$exe" && printf '\0\0\0\0\0\0\0\0'; } >"$work/newer/tessel.exe"
 newer=$work/newer/tessel-$newer_version-$platform.msi
 cmake -DWXS="$root/packaging/tessel.wxs" -DEXE="$work/newer/tessel.exe" -DICON="$icon" -DPLATFORM="$platform" \
   -DVERSION="$newer_version" -DSOURCE_DATE_EPOCH_FILE="$epoch_file" -DWORK_DIR="$work/newer/work" -DOUTPUT="$newer" \
@@ -78,20 +77,20 @@ msiexec() {
   echo "$code"
 }
 
+# Where each goes, and the desktop shortcut's target and folder: only x64 asks for one.
 if [ "$platform" = x64 ]; then
   folder='C:\Apps\Tessel' properties=('INSTALLDIR=C:\Apps\Tessel' DESKTOPSHORTCUT=1) view=/reg:64
-  unix_folder=$WINEPREFIX/drive_c/Apps/Tessel
+  unix_folder=$WINEPREFIX/drive_c/Apps/Tessel desktop="C:\Apps\Tessel\tessel.exe in C:\Apps\Tessel"
 else
-  folder='C:\Program Files (x86)\Tessel' properties=() view=/reg:32
+  folder='C:\Program Files (x86)\Tessel' properties=() view=/reg:32 desktop=
   unix_folder="$WINEPREFIX/drive_c/Program Files (x86)/Tessel"
 fi
-# shortcut 'Start Menu/Programs'|Desktop: Tessel's shortcut there, for all users or (as Wine puts them even for
-# per-machine packages) for the user; or nothing. target LINK: its target and working folder, as lnkinfo reads them.
-shortcut() {
-  find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path "*/$1/Tessel.lnk" -print -quit
-}
+# target 'Start Menu/Programs'|Desktop: the target and working folder of Tessel's shortcut there, for all users or
+# (as Wine puts them even for per-machine packages) for the user, as lnkinfo reads them; or nothing.
 target() {
-  lnkinfo "$1" | awk -F ': ' '/^\tLocal path/ { t = $2 } /^\tWorking directory/ { w = $2 }
+  local link
+  link=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path "*/$1/Tessel.lnk" -print -quit)
+  [ -z "$link" ] || lnkinfo "$link" | awk -F ': ' '/^\tLocal path/ { t = $2 } /^\tWorking directory/ { w = $2 }
     END { sub(/\\$/, "", w); print t " in " w }'
 }
 # entry CODE: the uninstall entry of that product code as reg query prints it, or nothing. field NAME: its value.
@@ -105,14 +104,11 @@ field() {
 
 # check_installed VERSION PRODUCT EXE: what an installed version leaves.
 check_installed() {
-  local text link
+  local text
   expect "files in $folder after installing $1" "tessel.exe" "$(cd "$unix_folder" 2>/dev/null && echo *)"
   cmp -s "$3" "$unix_folder/tessel.exe" || fail "$folder\\tessel.exe is not the program of version $1"
-  link=$(shortcut 'Start Menu/Programs')
-  expect "Start-menu shortcut of $1" "$folder\\tessel.exe in $folder" "$([ -z "$link" ] || target "$link")"
-  link=$(shortcut Desktop) text=
-  [ "$platform" = x86 ] || text="$folder\\tessel.exe in $folder"
-  expect "desktop shortcut of $1 (DESKTOPSHORTCUT=1 for x64 only)" "$text" "$([ -z "$link" ] || target "$link")"
+  expect "Start-menu shortcut of $1" "$folder\\tessel.exe in $folder" "$(target 'Start Menu/Programs')"
+  expect "desktop shortcut of $1" "$desktop" "$(target Desktop)"
   text=$(entry "$2")
   echo "check-msi: the uninstall entry of version $1, as reg query $view prints it:"
   echo "$text"
@@ -131,7 +127,7 @@ check_installed "$version" "$product" "$exe"
 if [ "$platform" = x64 ]; then
   # The installed program, started as its Start-menu shortcut says (Wine's start cannot open a shortcut in a
   # prefix like this one: "failed to get data object"): its window appears on a private screen.
-  program=$(target "$(shortcut 'Start Menu/Programs')")
+  program=$(target 'Start Menu/Programs')
   program=${program% in *}
   wine "$program" </dev/null >/dev/null 2>&1 &
   tessel_pid=$!

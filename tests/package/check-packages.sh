@@ -76,24 +76,25 @@ if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
   cp "$wine_dir/kernel32.dll" "$wine_dir/user32.dll" "$fake/made/drive_c/windows/system32/"
   echo changed >>"$fake/made/drive_c/windows/system32/user32.dll"
   echo wine-XXXXXX >"$fake/made/wineserver"
-  sh -c '. "$1"; tessel_mark_ready "$2"' sh "$tree/usr/lib/tessel/prefix.sh" "$fake/made"
+  # prefix FUNCTION ARGS...: one of the package's prefix functions, as its maintainer scripts call them.
+  prefix() { sh -c '. "$0"; "$@"' "$tree/usr/lib/tessel/prefix.sh" "$@"; }
+  prefix tessel_mark_ready "$fake/made"
   printf '%s\r\n' "$(stat -c %Y "$inf")" >"$fake/made/.update-timestamp"
-  sh -c '. "$1"; tessel_link_wine_files "$2/made" && tessel_copy_prefix "$2/made" "$2/copy"' sh \
-    "$tree/usr/lib/tessel/prefix.sh" "$fake" || fail "tessel_link_wine_files or tessel_copy_prefix failed"
+  { prefix tessel_link_wine_files "$fake/made" && prefix tessel_copy_prefix "$fake/made" "$fake/copy"; } ||
+    fail "tessel_link_wine_files or tessel_copy_prefix failed"
   expect "kernel32.dll, equal to Wine's" "$wine_dir/kernel32.dll" "$(readlink "$fake/copy/drive_c/windows/system32/kernel32.dll")"
   [ ! -L "$fake/copy/drive_c/windows/system32/user32.dll" ] || fail "a user32.dll unlike Wine's became a link"
   [ ! -d /usr/share/wine/fonts ] || [ -L "$fake/copy/drive_c/windows/Fonts/$(find /usr/share/wine/fonts -mindepth 1 -printf '%f\n' -quit)" ] ||
     fail "Wine's fonts are not linked into the prefix"
   expect "the note of root's Wine server and root's profile in the user's copy" "" \
     "$(find "$fake/copy/wineserver" "$fake/copy/drive_c/users/root" 2>/dev/null)"
-  current() { sh -c '. "$1"; tessel_prefix_current "$2"' sh "$tree/usr/lib/tessel/prefix.sh" "$1"; }
-  current "$fake/copy" || fail "a prefix with today's wine.inf time stamp is not current"
+  prefix tessel_prefix_current "$fake/copy" || fail "a prefix with today's wine.inf time stamp is not current"
   echo 1 >"$fake/copy/.update-timestamp"
-  ! current "$fake/copy" || fail "a prefix with another wine.inf time stamp is current"
+  ! prefix tessel_prefix_current "$fake/copy" || fail "a prefix with another wine.inf time stamp is current"
   : >"$fake/made/.tessel-ready"
-  ! current "$fake/made" || fail "a prefix prepared by an older Tessel (empty .tessel-ready) is current"
+  ! prefix tessel_prefix_current "$fake/made" || fail "a prefix prepared by an older Tessel (empty .tessel-ready) is current"
   rm "$fake/made/.tessel-ready"
-  ! current "$fake/made" || fail "a prefix without .tessel-ready is current"
+  ! prefix tessel_prefix_current "$fake/made" || fail "a prefix without .tessel-ready is current"
 else
   echo "check-packages: no Wine here; the prefix functions are not tried"
 fi
