@@ -14,8 +14,13 @@ release=source-root/build/package
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 files="build/package/tessel[-_.]* build/package/build/packaging/release/*/tessel.exe"
 
-# Never a removal through a file-order view that a stopped run left mounted.
-{ findmnt -rn -o TARGET | grep -F "$work/" || true; } | xargs -r -n1 fusermount -u
+# reprotest shows the tree through disorderfs, in another file order; a killed run leaves that view mounted. It
+# is unmounted (at once, even if busy) before anything here is removed, and when this run ends.
+unmount() {
+  { findmnt -rn -o TARGET | grep -F "$work/" || true; } | xargs -r -n1 fusermount -uz
+}
+unmount
+trap unmount EXIT
 rm -rf "$work"
 mkdir -p "$work/sources" "$work/tmp" "$work/first/$release/build"
 quietly "$work/packages.log" cpack --config "$first_build/CPackConfig.cmake" -B "$work/packages" -G "ZIP;DEB"
