@@ -25,7 +25,7 @@ headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
 machine_needs=(qemu-system-x86 qemu-utils mmdebstrap e2fsprogs)
 web_needs=(cmake make python3 g++ clang lld)
-package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism)
+package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism pandoc)
 test_needs=(
   g++ libgtest-dev googletest
   openbox
@@ -40,7 +40,7 @@ x86_64-w64-mingw32-g++ and their windres), Wine's 64-bit part (and its 32-bit pa
 programs) and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
 GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
 lintian, desktop-file-validate, appstreamcli, Python's pefile, diffoscope and the glibc locale sources; for the
-release files wixl and msitools, osslsigncode, openssl and strip-nondeterminism"
+release files wixl and msitools, osslsigncode, openssl, strip-nondeterminism and pandoc"
 
 usage() {
   echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2
