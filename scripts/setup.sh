@@ -31,16 +31,8 @@ test_needs=(
   openbox
   lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
   lintian desktop-file-utils appstream python3-pefile
-  diffoscope-minimal=diffoscope locales
+  diffoscope-minimal=diffoscope locales shellcheck
 )
-
-# What to install by hand elsewhere, for the message on systems without apt.
-by_hand="CMake and make, the MinGW-w64 C++ toolchains for i686 and x86_64 (i686-w64-mingw32-g++,
-x86_64-w64-mingw32-g++ and their windres), Wine's 64-bit part (and its 32-bit part where the kernel runs 32-bit
-programs) and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
-GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
-lintian, desktop-file-validate, appstreamcli, Python's pefile, diffoscope and the glibc locale sources; for the
-release files wixl and msitools, osslsigncode, openssl and strip-nondeterminism"
 
 usage() {
   echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2
@@ -67,13 +59,8 @@ done
 [ ${#needs[@]} -gt 0 ] || usage
 [ -z "$headless" ] || needs+=("${headless_needs[@]}")
 
-fail() {
-  echo "setup: $*" >&2
-  exit 1
-}
-warn() {
-  echo "setup: warning: $*" >&2
-}
+fail() { echo "setup: $*" >&2; exit 1; }
+warn() { echo "setup: warning: $*" >&2; }
 
 # Installed when it can be; without it only the 32-bit Windows runs are left out.
 optional=()
@@ -84,7 +71,8 @@ fi
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   # Another distribution: nothing can be installed from here; go on if the main tools are there.
   for tool in cmake i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wine; do
-    command -v "$tool" >/dev/null || fail "no apt-get here (not Debian or Ubuntu); install by hand: $by_hand"
+    command -v "$tool" >/dev/null ||
+      fail "no apt-get here (not Debian or Ubuntu); install by hand what CONTRIBUTING.md lists for the two commands"
   done
   exit 0
 fi
