@@ -39,8 +39,7 @@ SOURCE_DATE_EPOCH=$(dd if="$deb" bs=1 skip=24 count=12 2>/dev/null | tr -d ' ')
 export SOURCE_DATE_EPOCH
 
 # The programs, out of the zip and the Debian package; then every signature there is.
-/usr/bin/python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("tessel.exe"))' \
-  "$zip" >"$work/tessel-x86.exe"
+unzip -p "$zip" tessel.exe >"$work/tessel-x86.exe"
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/tessel/win64/tessel.exe >"$work/tessel-x64.exe"
 signed=()
 for file in "$work/tessel-x86.exe" "$work/tessel-x64.exe" "$x86_msi" "$x64_msi"; do
