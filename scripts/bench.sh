@@ -28,11 +28,9 @@ import_list() {
     END { if (line != "") print line }'
 }
 
-# stage: a fresh prefix, an Xvfb and a warm Wine server. On this kind of virtual machine a Wine server round trip
-# between two CPUs costs about five times one on a single CPU (40 us against 7 us), so the figures would mostly count
-# the program's server requests times the hypervisor's wake-up latency. Xvfb, the Wine server, its services and the
-# programs under test therefore share the last CPU; the measuring driver runs on the first, so its polling takes no
-# time from them. TESSEL_BENCH_PIN=0 measures without pinning.
+# stage: a fresh prefix, an Xvfb and a warm Wine server. Xvfb, the Wine server, its services and the programs under
+# test share the last CPU, the measuring driver runs on the first: docs/performance.md ("Pinning") says why.
+# TESSEL_BENCH_PIN=0 measures without pinning.
 stage() {
   tessel_fresh_prefix "$WINEPREFIX" headless
   tessel_start_xvfb "$screen"
