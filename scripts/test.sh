@@ -43,7 +43,4 @@ for line in "${elsewhere[@]}" "${not_run[@]}"; do
 done
 [ "$windows_runs" -gt 0 ] ||
   failed+=("Windows: neither build could run under Wine here, so nothing started the real window")
-if [ ${#failed[@]} -gt 0 ]; then
-  printf 'test: FAILED: %s\n' "${failed[@]}" >&2
-  exit 1
-fi
+[ ${#failed[@]} -eq 0 ] || { printf 'test: FAILED: %s\n' "${failed[@]}" >&2; exit 1; }
