@@ -15,9 +15,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh package
 
 # Paths as the build sees them, which runs elsewhere.
-absolute() {
-  [ -z "$1" ] || realpath -m "$1"
-}
+absolute() { [ -z "$1" ] || realpath -m "$1"; }
 pkcs12=$(absolute "${TESSEL_SIGN_PKCS12:-}")
 password_file=$(absolute "${TESSEL_SIGN_PASSWORD_FILE:-}")
 signatures=$(absolute "${TESSEL_SIGNATURES_DIR:-}")
