@@ -2,46 +2,38 @@
 # Installs one of Tessel's MSIs silently under Wine's 64-bit part in a fresh prefix, upgrades it to a later test
 # build, tries a downgrade and uninstalls it; checks the files, shortcuts and registry after each step, and from
 # the MSI's own tables (msi_tables.py) what Wine does not show.
-# usage: check-msi.sh x86|x64 TESSEL.msi TESSEL.exe TESSEL.ico SOURCE_DATE_EPOCH_FILE WORK_DIR
+# usage: check-msi.sh x86|x64 TESSEL.msi TESSEL.exe TESSEL.ico SOURCE_DATE_EPOCH_FILE WORK_DIR TESSEL-GUIDE.html
 # x86: installed with the defaults, into Program Files (x86), as on 64-bit Windows. x64: with INSTALLDIR and
 # DESKTOPSHORTCUT=1 set, which the upgrade must keep; the installed program is started as its shortcut says.
 set -euo pipefail
 platform=$1 msi=$(realpath "$2") exe=$(realpath "$3") icon=$(realpath "$4") epoch_file=$(realpath "$5")
-work=$(realpath -m "$6")
+work=$(realpath -m "$6") guide=$(realpath "$7")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
 export TESSEL_WINE_ARCH=win64
 unset TESSEL_WINE_DIR
 source "$here/../wine/wine-env.sh"
 source "$here/checks.sh"
-
-rm -rf "$work"
-mkdir -p "$work"
+rm -rf "$work" && mkdir -p "$work"
 export WINEPREFIX=$work/prefix
 trap 'tessel_stop_wineserver; tessel_stop_xvfb' EXIT
 trap 'exit 130' INT TERM
 
 # dump NAME MSI: MSI's tables and streams as msidump writes them, into WORK_DIR/NAME. cell NAME TABLE KEY COLUMN.
-dump() {
-  mkdir -p "$work/$1" && (cd "$work/$1" && msidump --tables --streams "$2" >/dev/null)
-}
-cell() {
-  tr -d '\r' <"$work/$1/$2.idt" | awk -F '\t' -v key="$3" -v column="$4" 'NR > 3 && $1 == key { print $column }'
-}
+dump() { mkdir -p "$work/$1" && (cd "$work/$1" && msidump --tables --streams "$2" >/dev/null); }
+cell() { tr -d '\r' <"$work/$1/$2.idt" | awk -F '\t' -v key="$3" -v c="$4" 'NR > 3 && $1 == key { print $c }'; }
 dump tables "$msi"
 version=$(cell tables Property ProductVersion 2) product=$(cell tables Property ProductCode 2)
 /usr/bin/python3 "$here/msi_tables.py" "$work/tables" "$platform" "$icon" || failures=$((failures + 1))
 
 # A later version from the same WiX source: the program with eight bytes more, so that the file it leaves is
 # recognisably the new one.
-newer_version=$((${version%%.*} + 1)).0
-mkdir -p "$work/newer"
-{ cat "$exe" && printf '\0\0\0\0\0\0\0\0'; } >"$work/newer/tessel.exe"
-newer=$work/newer/tessel-$newer_version-$platform.msi
-cmake -DWXS="$root/packaging/tessel.wxs" -DEXE="$work/newer/tessel.exe" -DICON="$icon" -DPLATFORM="$platform" \
-  -DVERSION="$newer_version" -DSOURCE_DATE_EPOCH_FILE="$epoch_file" -DWORK_DIR="$work/newer/work" -DOUTPUT="$newer" \
-  -DWIXL="$(command -v wixl)" -DMSIBUILD="$(command -v msibuild)" -DMSIINFO="$(command -v msiinfo)" \
-  -DOSSLSIGNCODE="$(command -v osslsigncode)" -DOPENSSL="$(command -v openssl)" -P "$root/packaging/make-msi.cmake"
+newer_version=$((${version%%.*} + 1)).0 newer=$work/newer/tessel-$newer_version-$platform.msi
+mkdir -p "$work/newer" && { cat "$exe" && printf '\0\0\0\0\0\0\0\0'; } >"$work/newer/tessel.exe"
+cmake -DWXS="$here/../../packaging/tessel.wxs" -DEXE="$work/newer/tessel.exe" -DGUIDE="$guide" -DICON="$icon" \
+  -DPLATFORM="$platform" -DVERSION="$newer_version" -DSOURCE_DATE_EPOCH_FILE="$epoch_file" -DOUTPUT="$newer" \
+  -DWORK_DIR="$work/newer/work" -DWIXL="$(command -v wixl)" -DMSIBUILD="$(command -v msibuild)" \
+  -DMSIINFO="$(command -v msiinfo)" -DOSSLSIGNCODE="$(command -v osslsigncode)" -DOPENSSL="$(command -v openssl)" \
+  -P "$here/../../packaging/make-msi.cmake"
 dump newer-tables "$newer"
 newer_product=$(cell newer-tables Property ProductCode 2)
 [ "$newer_product" != "$product" ] || fail "version $newer_version has the product code of $version"
@@ -51,30 +43,24 @@ expect "upgrade codes of versions $version and $newer_version" "$(cell tables Pr
   "$(cell newer-tables Property UpgradeCode 2)"
 
 # The prefix: a fresh copy whose user folders are its own, not links into this machine's home; no desktop menus.
-tessel_fresh_prefix "$WINEPREFIX" headless
-for link in "$WINEPREFIX"/drive_c/users/*/*; do
-  if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
-done
-export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
-mkdir -p "$HOME"
-export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 # A private screen from the start: Wine's desktop process, started with the server, keeps the display it found.
+tessel_fresh_prefix "$WINEPREFIX" headless
+for link in "$WINEPREFIX"/drive_c/users/*/*; do if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi; done
+export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+mkdir -p "$HOME" "$WINEPREFIX/drive_c/packages"
 tessel_start_xvfb 1280x1024
 wineserver -p </dev/null >/dev/null 2>&1
 wine wineboot </dev/null >/dev/null 2>&1
-
 # The packages are installed from C:\packages, as from a local disk: Wine's start passes no quoted path to msiexec.
-mkdir -p "$WINEPREFIX/drive_c/packages"
 cp "$msi" "$newer" "$WINEPREFIX/drive_c/packages/"
 old_msi="C:\\packages\\$(basename "$msi")" new_msi="C:\\packages\\$(basename "$newer")"
 # msiexec ARGS...: msiexec through cmd, which reports its whole exit code (a Unix exit status keeps 8 bits); prints
 # the exit code, and to the log the time it took.
 msiexec() {
-  local start code
-  start=$(date +%s.%N)
+  local start=$SECONDS code
   code=$(wine cmd /v:on /c "start /wait msiexec $* & echo !errorlevel!" </dev/null 2>/dev/null | tr -d '\r' | tail -n1)
-  echo "check-msi: msiexec $* took $(awk "BEGIN { printf \"%.2f\", $(date +%s.%N) - $start }") s and returned $code" >&2
-  echo "$code"
+  echo "check-msi: msiexec $* took $((SECONDS - start)) s and returned $code" >&2 && echo "$code"
 }
 
 # Where each goes, and the desktop shortcut's target and folder: only x64 asks for one.
@@ -85,11 +71,11 @@ else
   folder='C:\Program Files (x86)\Tessel' properties=() view=/reg:32 desktop=
   unix_folder="$WINEPREFIX/drive_c/Program Files (x86)/Tessel"
 fi
-# target 'Start Menu/Programs'|Desktop: the target and working folder of Tessel's shortcut there, for all users or
-# (as Wine puts them even for per-machine packages) for the user, as lnkinfo reads them; or nothing.
+# target 'Start Menu/Programs'|Desktop [NAME]: the target and working folder of shortcut NAME (Tessel) there, for all
+# users or (as Wine puts them even for per-machine packages) for the user, as lnkinfo reads them; or nothing.
 target() {
   local link
-  link=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path "*/$1/Tessel.lnk" -print -quit)
+  link=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path "*/$1/${2:-Tessel}.lnk" -print -quit)
   [ -z "$link" ] || lnkinfo "$link" | awk -F ': ' '/^\tLocal path/ { t = $2 } /^\tWorking directory/ { w = $2 }
     END { sub(/\\$/, "", w); print t " in " w }'
 }
@@ -98,20 +84,21 @@ entry() {
   wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" "$view" 2>/dev/null |
     tr -d '\r' | awk '/^HKEY_/ { found = 1 } found' || true
 }
-field() {
-  awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }'
-}
+field() { awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
 
 # check_installed VERSION PRODUCT EXE: what an installed version leaves.
 check_installed() {
   local text
-  expect "files in $folder after installing $1" "tessel.exe" "$(cd "$unix_folder" 2>/dev/null && echo *)"
+  expect "files in $folder after installing $1" "tessel-guide.html tessel.exe" \
+    "$(cd "$unix_folder" 2>/dev/null && LC_ALL=C && echo *)"
   cmp -s "$3" "$unix_folder/tessel.exe" || fail "$folder\\tessel.exe is not the program of version $1"
+  cmp -s "$guide" "$unix_folder/tessel-guide.html" || fail "$folder\\tessel-guide.html is not the guide built"
   expect "Start-menu shortcut of $1" "$folder\\tessel.exe in $folder" "$(target 'Start Menu/Programs')"
+  expect "Start-menu shortcut Tessel guide of $1" "$folder\\tessel-guide.html in $folder" \
+    "$(target 'Start Menu/Programs' 'Tessel guide')"
   expect "desktop shortcut of $1" "$desktop" "$(target Desktop)"
   text=$(entry "$2")
-  echo "check-msi: the uninstall entry of version $1, as reg query $view prints it:"
-  echo "$text"
+  echo "check-msi: the uninstall entry of version $1, as reg query $view prints it:" && echo "$text"
   for pair in "DisplayName=Tessel C-Language Simulator" "Publisher=Tessel team" "DisplayVersion=$1" \
     "InstallLocation=$folder\\" NoModify=0x1 NoRepair=0x1 "UninstallString=MsiExec.exe /X$2"; do
     expect "${pair%%=*}" "${pair#*=}" "$(field "${pair%%=*}" <<<"$text")"
@@ -127,18 +114,16 @@ check_installed "$version" "$product" "$exe"
 if [ "$platform" = x64 ]; then
   # The installed program, started as its Start-menu shortcut says (Wine's start cannot open a shortcut in a
   # prefix like this one: "failed to get data object"): its window appears on a private screen.
-  program=$(target 'Start Menu/Programs')
-  program=${program% in *}
+  program=$(target 'Start Menu/Programs') && program=${program% in *} window=
   wine "$program" </dev/null >/dev/null 2>&1 &
   tessel_pid=$!
-  window=
   for _ in $(seq 600); do
     window=$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ { print $1; exit }')
     { [ -z "$window" ] && kill -0 "$tessel_pid" 2>/dev/null; } || break
     sleep 0.1
   done
-  [ -n "$window" ] || fail "$program, the Start-menu shortcut's target, opened no window"
-  [ -z "$window" ] || echo "check-msi: $program opened its window $window"
+  if [ -n "$window" ]; then echo "check-msi: $program opened its window $window"; else
+    fail "$program, the Start-menu shortcut's target, opened no window"; fi
   wine taskkill /f /im tessel.exe </dev/null >/dev/null 2>&1 || true
   wait "$tessel_pid" 2>/dev/null || true
 fi
@@ -159,8 +144,8 @@ echo "check-msi: uninstalling"
 expect "msiexec /x $(basename "$newer") /qn" 0 "$(msiexec /x "$new_msi" /qn)"
 # Stopping the server writes the registry to the prefix's files, where every key is seen at once.
 tessel_stop_wineserver
-left=$(cd "$WINEPREFIX/drive_c" && find . -path ./packages -prune -o -iname '*tessel*' -print | sort)
-expect "files and shortcuts of Tessel left after uninstalling" "" "$left"
+expect "files and shortcuts of Tessel left after uninstalling" "" \
+  "$(cd "$WINEPREFIX/drive_c" && find . -path ./packages -prune -o -iname '*tessel*' -print | sort)"
 # Windows Installer keeps products and components under a packed GUID: the first three groups reversed, then
 # each byte's two digits swapped.
 squished() {

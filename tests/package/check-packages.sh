@@ -1,68 +1,57 @@
 #!/usr/bin/env bash
 # Builds the zip and the Debian package with cpack and checks them with the ecosystem's own validators.
-# usage: check-packages.sh CPackConfig.cmake OUT_DIR VERSION TESSEL.exe TESSEL_X86_64.exe
+# usage: check-packages.sh CPackConfig.cmake OUT_DIR VERSION TESSEL.exe TESSEL_X86_64.exe TESSEL-GUIDE.html
 set -euo pipefail
-config=$1 out=$2 version=$3 exe=$4 exe64=$5
-here=$(dirname "${BASH_SOURCE[0]}")
+config=$1 out=$2 version=$3 exe=$4 exe64=$5 guide=$6 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/checks.sh"
-
-rm -rf "$out"
-mkdir -p "$out"
+rm -rf "$out" && mkdir -p "$out"
 quietly "$out/cpack.log" cpack --config "$config" -B "$out" -G "ZIP;DEB"
-zip=$out/tessel-$version-win32.zip deb=$out/tessel_${version}_amd64.deb
-for package in "$zip" "$deb"; do
-  [ -f "$package" ] || { echo "check-packages: cpack made no $package" >&2; exit 1; }
-done
+zip=$out/tessel-$version-win32.zip deb=$out/tessel_${version}_amd64.deb tree=$out/tree control=$out/control
+for package in "$zip" "$deb"; do [ -f "$package" ] || { echo "$checker: cpack made no $package" >&2; exit 1; }; done
 
-# The zip: exactly these files, the texts in CRLF, and the very programs that were built, as pe_version.py sees them.
-expect "files of $(basename "$zip")" "LICENSE.txt README.txt tessel.exe" "$(unzip -Z1 "$zip" | sort | xargs)"
+# The zip: exactly these files, the texts in CRLF, and the very guide and programs that were built, as
+# pe_version.py sees them.
+expect "files of $(basename "$zip")" "LICENSE.txt README.txt tessel-guide.html tessel.exe" "$(unzip -Z1 "$zip" | sort | xargs)"
 for text in README.txt LICENSE.txt; do
   expect "$text: lines without CRLF" "" "$(unzip -p "$zip" "$text" | grep -n -v $'\r$' | cut -d: -f1 | xargs)"
   expect "$text: its last byte, a line end" 0a "$(unzip -p "$zip" "$text" | tail -c1 | od -An -tx1 | tr -d ' ')"
 done
 unzip -q -d "$out/zip" "$zip"
 cmp -s "$exe" "$out/zip/tessel.exe" || fail "tessel.exe in the zip is not the one built"
-/usr/bin/python3 "$here/pe_version.py" "$version" "$out/zip/tessel.exe" i386 "$exe64" amd64 ||
-  failures=$((failures + 1))
+cmp -s "$guide" "$out/zip/tessel-guide.html" || fail "tessel-guide.html in the zip is not the guide built"
+/usr/bin/python3 "$here/pe_version.py" "$version" "$out/zip/tessel.exe" i386 "$exe64" amd64 || failures=$((failures + 1))
 
-# The Debian package: its fields and files, then lintian with every tag it can show.
-# amd64 and Wine's 64-bit part, so that no i386 package is needed; Wine's 32-bit part serves too.
+# The Debian package: its fields and files, then lintian with every tag it can show (among them a maintainer
+# script without set -e or that sh -n rejects). amd64 and Wine's 64-bit part, so that no i386 package is needed;
+# Wine's 32-bit part serves too.
 expect "Package Version Architecture" "tessel $version amd64" \
   "$(dpkg-deb -f "$deb" Package Version Architecture | sed 's/^[A-Za-z]*: //' | xargs)"
 expect "Depends" "wine64 (>= 8.0~) | wine32 (>= 8.0~), fonts-wine" "$(dpkg-deb -f "$deb" Depends)"
 expect "Recommends" "x11-utils" "$(dpkg-deb -f "$deb" Recommends)"
-# The AppStream id is a cache variable of the build; its file is the one metainfo of the package.
-metainfo=$(dpkg-deb -c "$deb" | awk '{ print $6 }' | sed -n 's|^\./usr/share/metainfo/\(.*\.metainfo\.xml\)$|\1|p')
-# Every file but folders, as deb-files.txt lists them, whose one metainfo file is ID.metainfo.xml.
+# Every file but folders, as deb-files.txt lists them, whose one metainfo file is ID.metainfo.xml: the AppStream id
+# is a cache variable of the build.
 expect "files of $(basename "$deb")" "$(cat "$here/deb-files.txt")" "$(dpkg-deb -c "$deb" |
   awk '$1 !~ /^d/ { sub(/^\./, "", $6); sub(/metainfo\/.*\.metainfo\.xml$/, "metainfo/ID.metainfo.xml", $6); print $6 }' | sort)"
 lintian_out=$(lintian --pedantic --display-info --display-experimental --show-overrides "$deb" 2>&1 |
   grep -v '^running with root privileges' || true)
-echo "lintian --pedantic -I -E --show-overrides: ${lintian_out:-no tags}"
-expect "lintian tags" "" "$lintian_out"
-
-tree=$out/tree
-dpkg-deb -x "$deb" "$tree"
+echo "lintian --pedantic -I -E --show-overrides: ${lintian_out:-no tags}" && expect "lintian tags" "" "$lintian_out"
+dpkg-deb -x "$deb" "$tree" && dpkg-deb -e "$deb" "$control"
 desktop-file-validate "$tree/usr/share/applications/tessel.desktop" || fail "desktop-file-validate tessel.desktop"
-appstreamcli validate --no-net --pedantic "$tree/usr/share/metainfo/$metainfo" || fail "appstreamcli validate $metainfo"
+appstreamcli validate --no-net --pedantic "$tree"/usr/share/metainfo/*.metainfo.xml || fail "appstreamcli validate"
 for size in 32 64; do
   expect "PNG header of the ${size}x${size} icon" "${size} x ${size}, 8-bit/color RGBA" \
     "$(file -b "$tree/usr/share/icons/hicolor/${size}x${size}/apps/tessel.png" | sed 's/^PNG image data, //; s/, non-interlaced//')"
 done
-cmp -s "$exe" "$tree/usr/lib/tessel/win32/tessel.exe" || fail "usr/lib/tessel/win32/tessel.exe is not the i686 tessel.exe built"
-cmp -s "$exe64" "$tree/usr/lib/tessel/win64/tessel.exe" || fail "usr/lib/tessel/win64/tessel.exe is not the x86-64 tessel.exe built"
+for pair in "$exe=usr/lib/tessel/win32/tessel.exe" "$exe64=usr/lib/tessel/win64/tessel.exe" \
+  "$guide=usr/share/doc/tessel/tessel-guide.html"; do
+  cmp -s "${pair%=*}" "$tree/${pair##*=}" || fail "${pair##*=} is not the ${pair%=*} built"
+done
 
 # The maintainer scripts: postinst prepares the machine's prefix, also when Wine's wine.inf changes (the
-# trigger), postrm removes it; both strict, both POSIX sh, and neither may fail when Wine cannot help.
-control=$out/control
-dpkg-deb -e "$deb" "$control"
+# trigger), postrm removes it; both POSIX sh, and neither may fail when Wine cannot help.
 expect "control files" "control md5sums postinst postrm triggers" "$(cd "$control" && echo *)"
 expect "triggers" "interest-noawait /usr/share/wine/wine.inf" "$(grep -v '^#' "$control/triggers")"
-for script in postinst postrm; do
-  expect "$script: first line" "#!/bin/sh" "$(head -n1 "$control/$script")"
-  grep -qx 'set -e' "$control/$script" || fail "$script does not set -e"
-  sh -n "$control/$script" || fail "$script: sh -n"
-done
+expect "first lines of postinst and postrm" "#!/bin/sh #!/bin/sh" "$(head -qn1 "$control/postinst" "$control/postrm" | xargs)"
 grep -q '^    rm -rf /var/cache/tessel$' "$control/postrm" || fail "postrm does not remove /var/cache/tessel"
 
 # The prefix functions, with Wine's own files where this machine has them (the Windows test suites need them):
@@ -71,41 +60,35 @@ grep -q '^    rm -rf /var/cache/tessel$' "$control/postrm" || fail "postrm does 
 wine_dir=$(find /usr/lib/*/wine/*-windows -maxdepth 1 -name kernel32.dll -printf '%h\n' -quit 2>/dev/null || true)
 inf=$(find /usr/share/wine/wine.inf /usr/lib/wine/wine.inf -print -quit 2>/dev/null || true)
 if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
-  fake=$out/prefixes
-  mkdir -p "$fake/made/drive_c/windows/system32" "$fake/made/drive_c/windows/Fonts" "$fake/made/drive_c/users/root"
-  cp "$wine_dir/kernel32.dll" "$wine_dir/user32.dll" "$fake/made/drive_c/windows/system32/"
-  echo changed >>"$fake/made/drive_c/windows/system32/user32.dll"
-  echo wine-XXXXXX >"$fake/made/wineserver"
+  made=$out/prefixes/made copy=$out/prefixes/copy
+  mkdir -p "$made/drive_c/windows/system32" "$made/drive_c/windows/Fonts" "$made/drive_c/users/root"
+  cp "$wine_dir/kernel32.dll" "$wine_dir/user32.dll" "$made/drive_c/windows/system32/"
+  echo changed >>"$made/drive_c/windows/system32/user32.dll" && echo wine-XXXXXX >"$made/wineserver"
   # prefix FUNCTION ARGS...: one of the package's prefix functions, as its maintainer scripts call them.
   prefix() { sh -c '. "$0"; "$@"' "$tree/usr/lib/tessel/prefix.sh" "$@"; }
-  prefix tessel_mark_ready "$fake/made"
-  printf '%s\r\n' "$(stat -c %Y "$inf")" >"$fake/made/.update-timestamp"
-  { prefix tessel_link_wine_files "$fake/made" && prefix tessel_copy_prefix "$fake/made" "$fake/copy"; } ||
+  prefix tessel_mark_ready "$made" && printf '%s\r\n' "$(stat -c %Y "$inf")" >"$made/.update-timestamp"
+  { prefix tessel_link_wine_files "$made" && prefix tessel_copy_prefix "$made" "$copy"; } ||
     fail "tessel_link_wine_files or tessel_copy_prefix failed"
-  expect "kernel32.dll, equal to Wine's" "$wine_dir/kernel32.dll" "$(readlink "$fake/copy/drive_c/windows/system32/kernel32.dll")"
-  [ ! -L "$fake/copy/drive_c/windows/system32/user32.dll" ] || fail "a user32.dll unlike Wine's became a link"
-  [ ! -d /usr/share/wine/fonts ] || [ -L "$fake/copy/drive_c/windows/Fonts/$(find /usr/share/wine/fonts -mindepth 1 -printf '%f\n' -quit)" ] ||
+  expect "kernel32.dll, equal to Wine's" "$wine_dir/kernel32.dll" "$(readlink "$copy/drive_c/windows/system32/kernel32.dll")"
+  [ ! -L "$copy/drive_c/windows/system32/user32.dll" ] || fail "a user32.dll unlike Wine's became a link"
+  [ ! -d /usr/share/wine/fonts ] || [ -L "$copy/drive_c/windows/Fonts/$(find /usr/share/wine/fonts -mindepth 1 -printf '%f\n' -quit)" ] ||
     fail "Wine's fonts are not linked into the prefix"
   expect "the note of root's Wine server and root's profile in the user's copy" "" \
-    "$(find "$fake/copy/wineserver" "$fake/copy/drive_c/users/root" 2>/dev/null)"
-  prefix tessel_prefix_current "$fake/copy" || fail "a prefix with today's wine.inf time stamp is not current"
-  echo 1 >"$fake/copy/.update-timestamp"
-  ! prefix tessel_prefix_current "$fake/copy" || fail "a prefix with another wine.inf time stamp is current"
-  : >"$fake/made/.tessel-ready"
-  ! prefix tessel_prefix_current "$fake/made" || fail "a prefix prepared by an older Tessel (empty .tessel-ready) is current"
-  rm "$fake/made/.tessel-ready"
-  ! prefix tessel_prefix_current "$fake/made" || fail "a prefix without .tessel-ready is current"
+    "$(find "$copy/wineserver" "$copy/drive_c/users/root" 2>/dev/null)"
+  prefix tessel_prefix_current "$copy" || fail "a prefix with today's wine.inf time stamp is not current"
+  echo 1 >"$copy/.update-timestamp"
+  ! prefix tessel_prefix_current "$copy" || fail "a prefix with another wine.inf time stamp is current"
+  : >"$made/.tessel-ready"
+  ! prefix tessel_prefix_current "$made" || fail "a prefix prepared by an older Tessel (empty .tessel-ready) is current"
+  rm "$made/.tessel-ready"
+  ! prefix tessel_prefix_current "$made" || fail "a prefix without .tessel-ready is current"
 else
-  echo "check-packages: no Wine here; the prefix functions are not tried"
+  echo "$checker: no Wine here; the prefix functions are not tried"
 fi
 
 # The launcher answers --version and --help without Wine, and refuses arguments: tessel.exe takes none.
-launcher=$tree/usr/bin/tessel
-expect "tessel --version" "tessel $version" "$("$launcher" --version)"
-"$launcher" --help | grep -q '^Usage: tessel' || fail "tessel --help prints no usage line"
-rc=0
-"$launcher" extra >/dev/null 2>&1 || rc=$?
-expect "exit code of tessel with an argument" 2 "$rc"
-
-stat -c "check-packages: %s bytes %n" "$zip" "$deb"
+expect "tessel --version" "tessel $version" "$("$tree/usr/bin/tessel" --version)"
+"$tree/usr/bin/tessel" --help | grep -q '^Usage: tessel' || fail "tessel --help prints no usage line"
+expect "exit code of tessel with an argument" 2 "$("$tree/usr/bin/tessel" extra >/dev/null 2>&1 || echo $?)"
+stat -c "$checker: %s bytes %n" "$zip" "$deb"
 finish "the zip, the Debian package, lintian, desktop-file-validate, appstreamcli and the version resource agree"

@@ -1,8 +1,6 @@
-"""Checks a tessel.exe as Windows would see it, without Windows, through Debian's pefile: its version resource, its
-machine and the DLLs it imports; a second tessel.exe, when given, must import the same ones.
-usage: pe_version.py VERSION TESSEL.exe i386|amd64 [OTHER_TESSEL.exe i386|amd64]"""
+"""Checks a tessel.exe as Windows sees it, through Debian's pefile: its version resource, its machine and the DLLs it
+imports; a second one must import the same. usage: pe_version.py VERSION TESSEL.exe i386|amd64 [OTHER.exe amd64]"""
 import sys
-
 import pefile
 
 version, exe, machine = sys.argv[1:4]
@@ -31,17 +29,12 @@ for info in getattr(pe, "FileInfo", [[]])[0]:
     for table in getattr(info, "StringTable", []):
         expect("string table language and code page", b"040904B0", table.LangID.upper())
         strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
-    for var in getattr(info, "Var", []):
-        translations.append(var.entry.get(b"Translation"))
+    translations += [var.entry.get(b"Translation") for var in getattr(info, "Var", [])]
 expect("version resource strings", STRINGS, strings)
 expect("version resource translation", ["0x0409 0x04b0"], translations)
-numbers = [int(n) for n in version.split(".")] + [0, 0, 0]
-fixed = pe.VS_FIXEDFILEINFO[0]
-expect("FILEVERSION", numbers[:4], [fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
-                                    fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF])
+numbers, fixed = [int(n) for n in version.split(".")] + [0, 0, 0], pe.VS_FIXEDFILEINFO[0]
+expect("FILEVERSION", numbers[:4], [*divmod(fixed.FileVersionMS, 0x10000), *divmod(fixed.FileVersionLS, 0x10000)])
 expect("PRODUCTVERSION", [fixed.FileVersionMS, fixed.FileVersionLS], [fixed.ProductVersionMS, fixed.ProductVersionLS])
 if len(sys.argv) > 5:
     imports(*sys.argv[4:6])
-for line in failed:
-    print("check-packages:", line, file=sys.stderr)
-sys.exit(1 if failed else 0)
+sys.exit("\n".join(f"check-packages: {line}" for line in failed) or None)
