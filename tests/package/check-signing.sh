@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Signs the release with a throwaway certificate of a throwaway CA: scripts/package.sh in the copy of the sources
-# that check-reproducible.sh left, signing with it. osslsigncode must accept every signature against that CA,
+# Signs the release with a throwaway certificate of a throwaway CA: scripts/package.sh again in the second build that
+# check-reproducible.sh left where it ran, signing with it. osslsigncode must accept every signature against that CA,
 # the packages must hold the signed programs, removing a signature must give back the unsigned file byte for byte,
-# and scripts/compare-release.sh must rebuild the signed release byte for byte. usage: check-signing.sh WORK_DIR VERSION EPOCH_FILE
+# and scripts/compare-release.sh must rebuild the signed release byte for byte.
+# usage: check-signing.sh WORK_DIR VERSION SOURCE_DATE_EPOCH_FILE
 set -euo pipefail
 work=$(realpath "$1") version=$2 epoch_file=$3
-sources=$work/sources release=$work/first/source-root/build/package packages=$work/signing/packages
-build=$sources/build/package/build
+second=$work/second release=$work/first/source-root/build/package packages=$work/signing/packages
+build=$second/build/package/build
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 rm -rf "$work/signing" && mkdir -p "$work/signing" && cd "$work/signing"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway test CA" -keyout ca.key -out ca.crt \
@@ -14,9 +15,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway te
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway test signer/O=Tessel team" -CA ca.crt \
   -CAkey ca.key -keyout signer.key -out signer.crt -addext basicConstraints=CA:FALSE \
   -addext keyUsage=critical,digitalSignature -addext extendedKeyUsage=codeSigning 2>/dev/null
-echo "throwaway $RANDOM" >password
-openssl pkcs12 -export -inkey signer.key -in signer.crt -certfile ca.crt -passout file:password -out signer.p12
-
+echo "throwaway $RANDOM" >password && openssl pkcs12 -export -inkey signer.key -in signer.crt -certfile ca.crt -passout file:password -out signer.p12
 # signed WHAT SIGNED UNSIGNED: SIGNED's signature is the throwaway certificate's, accepted against the throwaway CA,
 # and removing it gives UNSIGNED. holds WHAT FILE x86|x64: FILE, unpacked from a package, is that signed program.
 signed() {
@@ -28,11 +27,10 @@ signed() {
   cmp -s removed "$3" || fail "$1 without its signature is not the unsigned file $3"
 }
 holds() { cmp -s "$2" "$build/packaging/release/$3/tessel.exe" || fail "$1 does not hold the signed $3 tessel.exe"; }
-
 # Dated as the unsigned build was; the release out of the way of compare-release.sh's rebuild, below.
 TESSEL_SIGN_PKCS12=$PWD/signer.p12 TESSEL_SIGN_PASSWORD_FILE=$PWD/password SOURCE_DATE_EPOCH=$(cat "$epoch_file") \
-  quietly package.log "$sources/scripts/package.sh"
-mkdir -p "$packages" && cp "$sources"/build/package/tessel[-_.]* "$packages/"
+  quietly package.log "$second/scripts/package.sh"
+mkdir -p "$packages" && cp "$second"/build/package/tessel[-_.]* "$packages/"
 for platform in x86 x64; do
   msi=tessel-$version-$platform.msi
   signed "the $platform tessel.exe" "$build/packaging/release/$platform/tessel.exe" "$release/build/packaging/release/$platform/tessel.exe"
@@ -40,14 +38,13 @@ for platform in x86 x64; do
   signed "$msi" "$packages/$msi" "$build/packaging/msi-$platform/unsigned.msi"
   msiextract -C "msi-$platform" "$packages/$msi" >/dev/null && holds "$msi" "$(find "msi-$platform" -name tessel.exe)" "$platform"
   cmake -DINPUT="$release/$msi" -DOUTPUT="$PWD/reproducible-$msi" -DOSSLSIGNCODE="$(command -v osslsigncode)" \
-    -DPKCS12="$PWD/signer.p12" -DPASSWORD_FILE="$PWD/password" -P "$sources/packaging/sign.cmake"
+    -DPKCS12="$PWD/signer.p12" -DPASSWORD_FILE="$PWD/password" -P "$second/packaging/sign.cmake"
   signed "the reproducible $msi, signed" "reproducible-$msi" "$release/$msi"
 done
 unzip -q -d zip "$packages/tessel-$version-win32.zip" && dpkg-deb -x "$packages/tessel_${version}_amd64.deb" deb
 holds "the zip" zip/tessel.exe x86 && holds "the Debian package" deb/usr/lib/tessel/win32/tessel.exe x86
 holds "the Debian package" deb/usr/lib/tessel/win64/tessel.exe x64
 # As someone comparing the signed release with a rebuild of its sources would.
-"$sources/scripts/compare-release.sh" "$packages" >compare.log 2>&1 ||
+"$second/scripts/compare-release.sh" "$packages" >compare.log 2>&1 ||
   { fail "scripts/compare-release.sh did not rebuild the signed release byte for byte:"; tail -n 30 compare.log >&2; }
-finish "both programs and both MSIs signed, each signature accepted against the test CA, the signed programs in the" \
-  "packages, each file unsigned again byte for byte, and the signed release rebuilt byte for byte by compare-release.sh"
+finish "signatures accepted against the test CA, in every package, removable to the byte; the signed release rebuilt"
