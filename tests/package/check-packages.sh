@@ -4,63 +4,44 @@
 set -euo pipefail
 config=$1 out=$2 version=$3 exe=$4 exe64=$5 guide=$6 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/checks.sh"
-rm -rf "$out" && mkdir -p "$out"
-quietly "$out/cpack.log" cpack --config "$config" -B "$out" -G "ZIP;DEB"
+rm -rf "$out" && mkdir -p "$out" && quietly "$out/cpack.log" cpack --config "$config" -B "$out" -G "ZIP;DEB"
 zip=$out/tessel-$version-win32.zip deb=$out/tessel_${version}_amd64.deb tree=$out/tree control=$out/control
 for package in "$zip" "$deb"; do [ -f "$package" ] || { echo "$checker: cpack made no $package" >&2; exit 1; }; done
-
-# The zip: exactly these files, the texts in CRLF, and the very guide and programs that were built, as
-# pe_version.py sees them.
-expect "files of $(basename "$zip")" "LICENSE.txt README.txt tessel-guide.html tessel.exe" "$(unzip -Z1 "$zip" | sort | xargs)"
+# The zip: exactly these files, the texts in CRLF, the very guide and programs built, as pe_version.py sees them.
+expect "files of the zip" "LICENSE.txt README.txt tessel-guide.html tessel.exe" "$(unzip -Z1 "$zip" | LC_ALL=C sort | xargs)"
 for text in README.txt LICENSE.txt; do
   expect "$text: lines without CRLF" "" "$(unzip -p "$zip" "$text" | grep -n -v $'\r$' | cut -d: -f1 | xargs)"
   expect "$text: its last byte, a line end" 0a "$(unzip -p "$zip" "$text" | tail -c1 | od -An -tx1 | tr -d ' ')"
 done
-unzip -q -d "$out/zip" "$zip"
-cmp -s "$exe" "$out/zip/tessel.exe" || fail "tessel.exe in the zip is not the one built"
-cmp -s "$guide" "$out/zip/tessel-guide.html" || fail "tessel-guide.html in the zip is not the guide built"
+unzip -q -d "$out/zip" "$zip" && dpkg-deb -x "$deb" "$tree" && dpkg-deb -e "$deb" "$control"
+for pair in "$exe=zip/tessel.exe" "$guide=zip/tessel-guide.html" "$exe=tree/usr/lib/tessel/win32/tessel.exe" \
+  "$exe64=tree/usr/lib/tessel/win64/tessel.exe" "$guide=tree/usr/share/doc/tessel/tessel-guide.html"; do
+  cmp -s "${pair%=*}" "$out/${pair##*=}" || fail "${pair##*=} is not the ${pair%=*} built"
+done
 /usr/bin/python3 "$here/pe_version.py" "$version" "$out/zip/tessel.exe" i386 "$exe64" amd64 || failures=$((failures + 1))
-
-# The Debian package: its fields and files, then lintian with every tag it can show (among them a maintainer
-# script without set -e or that sh -n rejects). amd64 and Wine's 64-bit part, so that no i386 package is needed;
-# Wine's 32-bit part serves too.
-expect "Package Version Architecture" "tessel $version amd64" \
-  "$(dpkg-deb -f "$deb" Package Version Architecture | sed 's/^[A-Za-z]*: //' | xargs)"
-expect "Depends" "wine64 (>= 8.0~) | wine32 (>= 8.0~), fonts-wine" "$(dpkg-deb -f "$deb" Depends)"
-expect "Recommends" "x11-utils" "$(dpkg-deb -f "$deb" Recommends)"
-# Every file but folders, as deb-files.txt lists them, whose one metainfo file is ID.metainfo.xml: the AppStream id
-# is a cache variable of the build.
-expect "files of $(basename "$deb")" "$(cat "$here/deb-files.txt")" "$(dpkg-deb -c "$deb" |
-  awk '$1 !~ /^d/ { sub(/^\./, "", $6); sub(/metainfo\/.*\.metainfo\.xml$/, "metainfo/ID.metainfo.xml", $6); print $6 }' | sort)"
-lintian_out=$(lintian --pedantic --display-info --display-experimental --show-overrides "$deb" 2>&1 |
-  grep -v '^running with root privileges' || true)
-echo "lintian --pedantic -I -E --show-overrides: ${lintian_out:-no tags}" && expect "lintian tags" "" "$lintian_out"
-dpkg-deb -x "$deb" "$tree" && dpkg-deb -e "$deb" "$control"
+# The Debian package: amd64 and Wine's 64-bit part, so that no i386 package is needed (Wine's 32-bit part serves
+# too); every file but folders as deb-files.txt lists them, the AppStream id (a cache variable) as ID; lintian
+# with every tag, a maintainer script without set -e or that sh -n refuses among them.
+expect "Package Version Architecture Depends Recommends" "tessel|$version|amd64|wine64 (>= 8.0~) | wine32 (>= 8.0~), fonts-wine|x11-utils" \
+  "$(dpkg-deb -f "$deb" Package Version Architecture Depends Recommends | sed 's/^[A-Za-z]*: //' | paste -sd '|')"
+expect "files of $(basename "$deb")" "$(cat "$here/deb-files.txt")" "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {
+  sub(/^\./, "", $6); sub(/metainfo\/.*\.metainfo\.xml$/, "metainfo/ID.metainfo.xml", $6); print $6 }' | LC_ALL=C sort)"
+lintian --pedantic -I -E --show-overrides --fail-on error,warning,info,pedantic,experimental,override "$deb" || fail "lintian"
 desktop-file-validate "$tree/usr/share/applications/tessel.desktop" || fail "desktop-file-validate tessel.desktop"
 appstreamcli validate --no-net --pedantic "$tree"/usr/share/metainfo/*.metainfo.xml || fail "appstreamcli validate"
-for size in 32 64; do
-  expect "PNG header of the ${size}x${size} icon" "${size} x ${size}, 8-bit/color RGBA" \
-    "$(file -b "$tree/usr/share/icons/hicolor/${size}x${size}/apps/tessel.png" | sed 's/^PNG image data, //; s/, non-interlaced//')"
-done
-for pair in "$exe=usr/lib/tessel/win32/tessel.exe" "$exe64=usr/lib/tessel/win64/tessel.exe" \
-  "$guide=usr/share/doc/tessel/tessel-guide.html"; do
-  cmp -s "${pair%=*}" "$tree/${pair##*=}" || fail "${pair##*=} is not the ${pair%=*} built"
-done
-
-# The maintainer scripts: postinst prepares the machine's prefix, also when Wine's wine.inf changes (the
-# trigger), postrm removes it; both POSIX sh, and neither may fail when Wine cannot help.
+expect "PNG headers of the icons" "32 x 32, 8-bit/color RGBA|64 x 64, 8-bit/color RGBA" \
+  "$(file -b "$tree"/usr/share/icons/hicolor/{32x32,64x64}/apps/tessel.png | sed 's/^PNG image data, //; s/, non-interlaced//' | paste -sd '|')"
+# postinst prepares the machine's prefix, also when Wine's wine.inf changes (the trigger), postrm removes it.
 expect "control files" "control md5sums postinst postrm triggers" "$(cd "$control" && echo *)"
 expect "triggers" "interest-noawait /usr/share/wine/wine.inf" "$(grep -v '^#' "$control/triggers")"
 expect "first lines of postinst and postrm" "#!/bin/sh #!/bin/sh" "$(head -qn1 "$control/postinst" "$control/postrm" | xargs)"
 grep -q '^    rm -rf /var/cache/tessel$' "$control/postrm" || fail "postrm does not remove /var/cache/tessel"
-
 # The prefix functions, with Wine's own files where this machine has them (the Windows test suites need them):
 # only files equal to Wine's become links, a copy for a user keeps the links and drops what names root's server
 # and profile, and a prefix is current only with Wine's time stamp (written with CR LF) of today's wine.inf.
 wine_dir=$(find /usr/lib/*/wine/*-windows -maxdepth 1 -name kernel32.dll -printf '%h\n' -quit 2>/dev/null || true)
-inf=$(find /usr/share/wine/wine.inf /usr/lib/wine/wine.inf -print -quit 2>/dev/null || true)
+inf=$(find /usr/share/wine/wine.inf /usr/lib/wine/wine.inf -print -quit 2>/dev/null || true) made=$out/prefixes/made copy=$out/prefixes/copy
 if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
-  made=$out/prefixes/made copy=$out/prefixes/copy
   mkdir -p "$made/drive_c/windows/system32" "$made/drive_c/windows/Fonts" "$made/drive_c/users/root"
   cp "$wine_dir/kernel32.dll" "$wine_dir/user32.dll" "$made/drive_c/windows/system32/"
   echo changed >>"$made/drive_c/windows/system32/user32.dll" && echo wine-XXXXXX >"$made/wineserver"
@@ -73,19 +54,14 @@ if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
   [ ! -L "$copy/drive_c/windows/system32/user32.dll" ] || fail "a user32.dll unlike Wine's became a link"
   [ ! -d /usr/share/wine/fonts ] || [ -L "$copy/drive_c/windows/Fonts/$(find /usr/share/wine/fonts -mindepth 1 -printf '%f\n' -quit)" ] ||
     fail "Wine's fonts are not linked into the prefix"
-  expect "the note of root's Wine server and root's profile in the user's copy" "" \
-    "$(find "$copy/wineserver" "$copy/drive_c/users/root" 2>/dev/null)"
+  expect "root's Wine server's note and root's profile in the user's copy" "" "$(find "$copy/wineserver" "$copy/drive_c/users/root" 2>/dev/null)"
   prefix tessel_prefix_current "$copy" || fail "a prefix with today's wine.inf time stamp is not current"
-  echo 1 >"$copy/.update-timestamp"
+  echo 1 >"$copy/.update-timestamp" && : >"$made/.tessel-ready"
   ! prefix tessel_prefix_current "$copy" || fail "a prefix with another wine.inf time stamp is current"
-  : >"$made/.tessel-ready"
   ! prefix tessel_prefix_current "$made" || fail "a prefix prepared by an older Tessel (empty .tessel-ready) is current"
   rm "$made/.tessel-ready"
   ! prefix tessel_prefix_current "$made" || fail "a prefix without .tessel-ready is current"
-else
-  echo "$checker: no Wine here; the prefix functions are not tried"
-fi
-
+else echo "$checker: no Wine here; the prefix functions are not tried"; fi
 # The launcher answers --version and --help without Wine, and refuses arguments: tessel.exe takes none.
 expect "tessel --version" "tessel $version" "$("$tree/usr/bin/tessel" --version)"
 "$tree/usr/bin/tessel" --help | grep -q '^Usage: tessel' || fail "tessel --help prints no usage line"
