@@ -27,8 +27,7 @@ expect "component identities and upgrade code of $newer_version" "$(cut -f1-2 "$
   cell tables Property UpgradeCode 2)" "$(cut -f1-2 "$work/newer-tables/Component.idt"; cell newer-tables Property UpgradeCode 2)"
 # A fresh prefix with user folders of its own, no desktop menus, and a private screen from the start (Wine's desktop
 # process, started with the server, keeps the display it found).
-tessel_fresh_prefix "$WINEPREFIX" headless
-for link in "$WINEPREFIX"/drive_c/users/*/*; do if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi; done
+tessel_fresh_prefix "$WINEPREFIX" headless && for link in "$WINEPREFIX"/drive_c/users/*/*; do if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi; done
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config \
   WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 mkdir -p "$HOME" "$WINEPREFIX/drive_c/packages" && tessel_start_xvfb 1280x1024
@@ -44,8 +43,7 @@ unix_folder=${folder//\\//} && unix_folder=$WINEPREFIX/drive_c/${unix_folder#C:/
 # target 'Start Menu/Programs'|Desktop [NAME]: target and working folder of shortcut NAME (Tessel) there, for all users
 # or (as Wine puts them even for per-machine packages) the user, as lnkinfo reads them; or nothing.
 target() {
-  local link
-  link=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path "*/$1/${2:-Tessel}.lnk" -print -quit)
+  local link && link=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path "*/$1/${2:-Tessel}.lnk" -print -quit)
   [ -z "$link" ] || lnkinfo "$link" | awk -F ': ' '/^\tLocal path/ { t = $2 } /^\tWorking directory/ { w = $2 }
     END { sub(/\\$/, "", w); print t " in " w }'
 }
@@ -55,7 +53,6 @@ entry() { wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Un
 field() { awk -v name="$1" '$1 == name { $1 = ""; $2 = ""; sub(/^  /, ""); print }'; }
 # check_installed VERSION PRODUCT EXE: what an installed version leaves.
 check_installed() {
-  local text
   expect "files in $folder after installing $1" "tessel-guide.html tessel.exe" "$(cd "$unix_folder" && LC_ALL=C && echo *)"
   cmp -s "$3" "$unix_folder/tessel.exe" || fail "$folder\\tessel.exe is not the program of version $1"
   cmp -s "$guide" "$unix_folder/tessel-guide.html" || fail "$folder\\tessel-guide.html is not the guide built"
@@ -74,8 +71,7 @@ check_installed() {
 expect "msiexec /i $(basename "$msi") /qn ${properties[*]}" 0 "$(msiexec /i "$old_msi" /qn "${properties[@]}")"
 check_installed "$version" "$product" "$exe"
 if [ "$platform" = x64 ]; then
-  # Started as its Start-menu shortcut says (Wine's start cannot open a shortcut in a prefix like this one: "failed
-  # to get data object"), the installed program opens its window on the private screen.
+  # As its Start-menu shortcut says (Wine's start cannot open one here: "failed to get data object"), it opens its window.
   program=$(target 'Start Menu/Programs') && program=${program% in *} window=
   wine "$program" </dev/null >/dev/null 2>&1 &
   for _ in $(seq 600); do window=$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ { print $1; exit }')

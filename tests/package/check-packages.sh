@@ -9,19 +9,16 @@ zip=$out/tessel-$version-win32.zip deb=$out/tessel_${version}_amd64.deb tree=$ou
 for package in "$zip" "$deb"; do [ -f "$package" ] || { echo "$checker: cpack made no $package" >&2; exit 1; }; done
 # The zip: exactly these files, the texts in CRLF, the very guide and programs built, as pe_version.py sees them.
 expect "files of the zip" "LICENSE.txt README.txt tessel-guide.html tessel.exe" "$(unzip -Z1 "$zip" | LC_ALL=C sort | xargs)"
-for text in README.txt LICENSE.txt; do
-  expect "$text: lines without CRLF" "" "$(unzip -p "$zip" "$text" | grep -n -v $'\r$' | cut -d: -f1 | xargs)"
-  expect "$text: its last byte, a line end" 0a "$(unzip -p "$zip" "$text" | tail -c1 | od -An -tx1 | tr -d ' ')"
-done
+for text in README.txt LICENSE.txt; do expect "$text: the numbers of lines without CRLF, then its last byte (a line end)" 0a \
+  "$(unzip -p "$zip" "$text" | grep -n -v $'\r$' | cut -d: -f1 | xargs)$(unzip -p "$zip" "$text" | tail -c1 | od -An -tx1 | tr -d ' ')"; done
 unzip -q -d "$out/zip" "$zip" && dpkg-deb -x "$deb" "$tree" && dpkg-deb -e "$deb" "$control"
 for pair in "$exe=zip/tessel.exe" "$guide=zip/tessel-guide.html" "$exe=tree/usr/lib/tessel/win32/tessel.exe" \
   "$exe64=tree/usr/lib/tessel/win64/tessel.exe" "$guide=tree/usr/share/doc/tessel/tessel-guide.html"; do
   cmp -s "${pair%=*}" "$out/${pair##*=}" || fail "${pair##*=} is not the ${pair%=*} built"
 done
 /usr/bin/python3 "$here/pe_version.py" "$version" "$out/zip/tessel.exe" i386 "$exe64" amd64 || failures=$((failures + 1))
-# The Debian package: amd64 and Wine's 64-bit part, so that no i386 package is needed (Wine's 32-bit part serves
-# too); every file but folders as deb-files.txt lists them, the AppStream id (a cache variable) as ID; lintian
-# with every tag, a maintainer script without set -e or that sh -n refuses among them.
+# The Debian package: amd64 and Wine's 64-bit part (or 32-bit), so no i386 package is needed; the files deb-files.txt
+# lists (the AppStream id, a cache variable, as ID); lintian with every tag, set -e and sh -n of its scripts among them.
 expect "Package Version Architecture Depends Recommends" "tessel|$version|amd64|wine64 (>= 8.0~) | wine32 (>= 8.0~), fonts-wine|x11-utils" \
   "$(dpkg-deb -f "$deb" Package Version Architecture Depends Recommends | sed 's/^[A-Za-z]*: //' | paste -sd '|')"
 expect "files of $(basename "$deb")" "$(cat "$here/deb-files.txt")" "$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {
@@ -36,9 +33,8 @@ expect "control files" "control md5sums postinst postrm triggers" "$(cd "$contro
 expect "triggers" "interest-noawait /usr/share/wine/wine.inf" "$(grep -v '^#' "$control/triggers")"
 expect "first lines of postinst and postrm" "#!/bin/sh #!/bin/sh" "$(head -qn1 "$control/postinst" "$control/postrm" | xargs)"
 grep -q '^    rm -rf /var/cache/tessel$' "$control/postrm" || fail "postrm does not remove /var/cache/tessel"
-# The prefix functions, with Wine's own files where this machine has them (the Windows test suites need them):
-# only files equal to Wine's become links, a copy for a user keeps the links and drops what names root's server
-# and profile, and a prefix is current only with Wine's time stamp (written with CR LF) of today's wine.inf.
+# The prefix functions, with Wine's files where this machine has them: only files equal to Wine's become links, a user's
+# copy keeps them and drops root's server and profile, and only Wine's time stamp (CR LF) of today's wine.inf is current.
 wine_dir=$(find /usr/lib/*/wine/*-windows -maxdepth 1 -name kernel32.dll -printf '%h\n' -quit 2>/dev/null || true)
 inf=$(find /usr/share/wine/wine.inf /usr/lib/wine/wine.inf -print -quit 2>/dev/null || true) made=$out/prefixes/made copy=$out/prefixes/copy
 if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
@@ -66,5 +62,4 @@ else echo "$checker: no Wine here; the prefix functions are not tried"; fi
 expect "tessel --version" "tessel $version" "$("$tree/usr/bin/tessel" --version)"
 "$tree/usr/bin/tessel" --help | grep -q '^Usage: tessel' || fail "tessel --help prints no usage line"
 expect "exit code of tessel with an argument" 2 "$("$tree/usr/bin/tessel" extra >/dev/null 2>&1 || echo $?)"
-stat -c "$checker: %s bytes %n" "$zip" "$deb"
 finish "the zip, the Debian package, lintian, desktop-file-validate, appstreamcli and the version resource agree"

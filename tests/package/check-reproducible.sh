@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# The same bytes from the same sources: reprotest builds the release again as someone comparing it would (package.sh
-# in a copy of the sources), varying what it can, and diffoscope compares it with this build's. Then no path that both
-# share inside any file or member (one that differs is a difference), and every date SOURCE_DATE_EPOCH's, or none.
-# usage: check-reproducible.sh FIRST_BUILD_DIR WORK_DIR; leaves check-signing.sh the first build's release files in
-# WORK_DIR/first and the second build in WORK_DIR/second, a link to where it ran.
+# The same bytes from the same sources: reprotest builds the release again as a person would (package.sh in a copy of
+# the sources), varying what it can; diffoscope compares. Then no shared path inside any file or member, every date
+# SOURCE_DATE_EPOCH's or none. usage: check-reproducible.sh FIRST_BUILD WORK_DIR (check-signing.sh uses WORK_DIR/second)
 set -euo pipefail
 first_build=$(realpath "$1") work=$(realpath -m "$2") source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 release=$work/first/source-root/build/package files="build/package/tessel[-_.]* build/package/build/packaging/release/*/tessel.exe"
@@ -17,10 +15,9 @@ cp "$work/packages"/tessel[-_.]* "$release/" && (cd "$first_build" && cp --paren
 tar -C "$source_dir" --exclude=./build --exclude=./.git -cf - . | tar -C "$work/sources" -xf -
 # The other user: owners, and whatever a build takes from its user, must not show.
 runner=(env) builder=$(id -un) epoch=$(cat "$first_build/packaging/source-date-epoch")
-if [ "$(id -u)" = 0 ] && chown -R nobody:nogroup "$work" &&
-  setpriv --reuid=nobody --regid=nogroup --clear-groups test -w "$work/sources"; then
-  runner=(setpriv --reuid=nobody --regid=nogroup --clear-groups env USER=nobody LOGNAME=nobody) builder=nobody
-fi
+nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+if [ "$(id -u)" = 0 ] && chown -R nobody:nogroup "$work" && "${nobody[@]}" test -w "$work/sources"; then
+  runner=("${nobody[@]}" env USER=nobody LOGNAME=nobody) builder=nobody; fi
 # reprotest's other time zone is UTC+14; where it is this one, its fixed UTC-12. Turkish case and collation differ from C's.
 variations=+all,-user_group,-domain_host,locales.locale=tr_TR.UTF-8$([ "$(date +%z)" != +1400 ] || echo ,-timezone)
 echo "$checker: the first build by $(id -un), umask $(umask), TZ=${TZ:-$(date +%Z)}; the second by $builder, varying $variations"
@@ -47,8 +44,7 @@ for file in tessel[-_.]* build/packaging/release/*/tessel.exe; do
         dd if="$file" bs=1 skip=$((offset - 44)) count=12 2>/dev/null | tr -d ' ' && echo; done | dates "ar members' dates" %s
       { dpkg-deb --ctrl-tarfile "$file" && dpkg-deb --fsys-tarfile "$file"; } | tar -tv --full-time |
         awk '{ print $4, $5 }' | dates "tar entries' dates" '%F %T' ;;
-    *.msi) (cd "$into" && msidump --tables --streams "$release/$file" >/dev/null)
-      msiextract -C "$into/files" "$file" >/dev/null
+    *.msi) (cd "$into" && msidump --tables --streams "$release/$file" >/dev/null) && msiextract -C "$into/files" "$file" >/dev/null
       msiinfo suminfo "$file" | sed -n 's/^\(Created\|Last saved\): //p' | dates "summary's dates" '%a %b %e %T %Y'
       # A cabinet holds local times, UTC here.
       cabextract -l "$into/_Streams/tessel.cab" | sed -n 's/^ *[0-9]* | \(.*\) | .*/\1/p' |

@@ -1,13 +1,10 @@
 #!/usr/bin/env bash
-# Signs the release with a throwaway certificate of a throwaway CA: scripts/package.sh again in the second build that
-# check-reproducible.sh left where it ran, signing with it. osslsigncode must accept every signature against that CA,
-# the packages must hold the signed programs, removing a signature must give back the unsigned file byte for byte,
-# and scripts/compare-release.sh must rebuild the signed release byte for byte.
-# usage: check-signing.sh WORK_DIR VERSION SOURCE_DATE_EPOCH_FILE
+# Signs the release with a throwaway CA's certificate: package.sh again in the second build that check-reproducible.sh
+# left where it ran. Every signature accepted against that CA, the packages hold the signed programs, each file unsigned
+# again to the byte, and compare-release.sh rebuilds the signed release. usage: check-signing.sh WORK_DIR VERSION EPOCH_FILE
 set -euo pipefail
-work=$(realpath "$1") version=$2 epoch_file=$3
-second=$work/second release=$work/first/source-root/build/package packages=$work/signing/packages
-build=$second/build/package/build
+work=$(realpath "$1") version=$2 epoch_file=$3 && second=$work/second && build=$work/second/build/package/build
+release=$work/first/source-root/build/package packages=$work/signing/packages
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 rm -rf "$work/signing" && mkdir -p "$work/signing" && cd "$work/signing"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway test CA" -keyout ca.key -out ca.crt \
@@ -19,8 +16,7 @@ echo "throwaway $RANDOM" >password && openssl pkcs12 -export -inkey signer.key -
 # signed WHAT SIGNED UNSIGNED: SIGNED's signature is the throwaway certificate's, accepted against the throwaway CA,
 # and removing it gives UNSIGNED. holds WHAT FILE x86|x64: FILE, unpacked from a package, is that signed program.
 signed() {
-  local output
-  if output=$(osslsigncode verify -CAfile ca.crt -in "$2" 2>&1); then grep -q "Tessel throwaway test signer" <<<"$output" ||
+  local output && if output=$(osslsigncode verify -CAfile ca.crt -in "$2" 2>&1); then grep -q "Tessel throwaway test signer" <<<"$output" ||
     fail "$1 is signed, but not by the throwaway certificate"; else fail "osslsigncode verify rejects $1:" && tail -n 12 <<<"$output" >&2; fi
   rm -f removed
   osslsigncode remove-signature -in "$2" -out removed >/dev/null 2>&1 || { fail "cannot remove the signature of $1"; return; }
@@ -45,6 +41,5 @@ unzip -q -d zip "$packages/tessel-$version-win32.zip" && dpkg-deb -x "$packages/
 holds "the zip" zip/tessel.exe x86 && holds "the Debian package" deb/usr/lib/tessel/win32/tessel.exe x86
 holds "the Debian package" deb/usr/lib/tessel/win64/tessel.exe x64
 # As someone comparing the signed release with a rebuild of its sources would.
-"$second/scripts/compare-release.sh" "$packages" >compare.log 2>&1 ||
-  { fail "scripts/compare-release.sh did not rebuild the signed release byte for byte:"; tail -n 30 compare.log >&2; }
+"$second/scripts/compare-release.sh" "$packages" >compare.log 2>&1 || { fail "compare-release.sh differs:"; tail -n 30 compare.log >&2; }
 finish "signatures accepted against the test CA, in every package, removable to the byte; the signed release rebuilt"

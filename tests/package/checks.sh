@@ -1,7 +1,6 @@
 # Sourced by the package checks: failures counted and said in the checker's name, all of them before it ends.
 # shellcheck shell=bash
-# expect WHAT EXPECTED ACTUAL. quietly LOG COMMAND...: COMMAND's output to LOG, whose end is said if it fails, which
-# ends the script. finish SUMMARY...: the failures, or SUMMARY.
+# expect WHAT EXPECTED ACTUAL. quietly LOG COMMAND...: output to LOG; if it fails, the log's end, and the end. finish SUMMARY...
 checker=$(basename "$0" .sh) failures=0
 fail() { echo "$checker: $*" >&2; failures=$((failures + 1)); }
 expect() { [ "$2" = "$3" ] || fail "$1: expected \"$2\", got \"$3\""; }
