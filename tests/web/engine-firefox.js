@@ -19,10 +19,18 @@ async function launch() {
   return { version: `Firefox ${(await browser.version()).split('/')[1]}`, open: (url, o) => open(browser, url, o), close: () => browser.close() };
 }
 
-async function open(browser, url, { width, height, touch = false, scale = 1, initScript } = {}) {
+// The viewport and device pixels by BiDi's browsingContext.setViewport alone, which every Firefox ESR of
+// Debian 12 and 13 knows. puppeteer's page.setViewport also sends emulation.setScreenOrientationOverride,
+// unknown to Firefox 140, and emulation.setTouchOverride, unknown to 140 and 153 alike; the page reads
+// neither orientation nor touch points, and taps reach it as touch pointers from input.performActions.
+function setViewport(page, width, height, scale) {
+  return page.mainFrame().browsingContext.setViewport({ viewport: { width, height }, devicePixelRatio: scale });
+}
+
+async function open(browser, url, { width, height, scale = 1, initScript } = {}) {
   const context = await browser.createBrowserContext();
   const page = await context.newPage();
-  await page.setViewport({ width, height, deviceScaleFactor: scale, hasTouch: touch, isMobile: touch });
+  await setViewport(page, width, height, scale);
   const seen = { requests: [], errors: [] };
   page.on('request', (r) => seen.requests.push(r.url()));
   page.on('console', (m) => m.type() === 'error' && seen.errors.push(m.text()));
@@ -40,7 +48,7 @@ async function open(browser, url, { width, height, touch = false, scale = 1, ini
     press: (key) => page.keyboard.press(key),
     keyDown: (key) => page.keyboard.down(key),
     keyUp: (key) => page.keyboard.up(key),
-    resize: (w, h) => page.setViewport({ width: w, height: h, deviceScaleFactor: scale, hasTouch: touch, isMobile: touch }),
+    resize: (w, h) => setViewport(page, w, h, scale),
     screenshot: (path) => page.screenshot({ path }),
     pageCount: async () => (await context.pages()).length,
     // Firefox's own accessibility tree, as BiDi's accessibility locator reads it.
