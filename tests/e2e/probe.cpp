@@ -64,32 +64,9 @@ int GdiObjects()
     return with == before + 1 && CountGdiObjects() == before ? before : -1;
 }
 
-// A Wine process is a Linux process. Its /proc entry is found by number: Wine's server opens the files,
-// so "self" there would be the server. The number comes from the kernel's own getpid call: in 64-bit
-// code the syscall instruction (getpid is 39), in 32-bit code the i386 gate (getpid is 20), which a
-// kernel without 32-bit support does not offer to 64-bit programs.
-int VmRssKiB()
+// The figure of one line of /proc/PID/status, or -1 when it has no such line.
+int StatusKiB(const char* text, const char* key)
 {
-    long pid = 0;
-#if defined(__x86_64__)
-    asm volatile("syscall" : "=a"(pid) : "a"(39L) : "rcx", "r11", "memory");
-#else
-    asm volatile("int $0x80" : "=a"(pid) : "a"(20L) : "memory");
-#endif
-    char path[32];
-    wsprintfA(path, "Z:\\proc\\%ld\\status", pid);
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return -1;
-    char text[8192];
-    DWORD length = 0;
-    BOOL read = ReadFile(file, text, sizeof text - 1, &length, nullptr);
-    CloseHandle(file);
-    if (!read)
-        return -1;
-    text[length] = '\0';
-    static const char key[] = "\nVmRSS:";
     for (const char* line = text; *line != '\0'; ++line) {
         int k = 0;
         while (key[k] != '\0' && line[k] == key[k])
@@ -105,6 +82,39 @@ int VmRssKiB()
     return -1;
 }
 
+// The resident set of tessel's Linux process (VmRSS, KiB) and the part of it that is pages of its program
+// and libraries (RssFile), which the kernel drops under memory pressure and reads back, 64 KiB at a time,
+// when they are next used. False when /proc cannot be read.
+// A Wine process is a Linux process. Its /proc entry is found by number: Wine's server opens the files,
+// so "self" there would be the server. The number comes from the kernel's own getpid call: in 64-bit
+// code the syscall instruction (getpid is 39), in 32-bit code the i386 gate (getpid is 20), which a
+// kernel without 32-bit support does not offer to 64-bit programs.
+bool ResidentKiB(int& all, int& file)
+{
+    long pid = 0;
+#if defined(__x86_64__)
+    asm volatile("syscall" : "=a"(pid) : "a"(39L) : "rcx", "r11", "memory");
+#else
+    asm volatile("int $0x80" : "=a"(pid) : "a"(20L) : "memory");
+#endif
+    char path[32];
+    wsprintfA(path, "Z:\\proc\\%ld\\status", pid);
+    HANDLE status = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+    if (status == INVALID_HANDLE_VALUE)
+        return false;
+    char text[8192];
+    DWORD length = 0;
+    BOOL read = ReadFile(status, text, sizeof text - 1, &length, nullptr);
+    CloseHandle(status);
+    if (!read)
+        return false;
+    text[length] = '\0';
+    all = StatusKiB(text, "\nVmRSS:");
+    file = StatusKiB(text, "\nRssFile:");
+    return all >= 0 && file >= 0;
+}
+
 void Answer(WPARAM query, HWND window)
 {
     HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, ProbeReplyName);
@@ -118,7 +128,8 @@ void Answer(WPARAM query, HWND window)
             AnswerClass(window, *reply);
         else if (query == ProbeResources) {
             reply->gdiObjects = GdiObjects();
-            reply->vmRssKiB = VmRssKiB();
+            if (!ResidentKiB(reply->vmRssKiB, reply->rssFileKiB))
+                reply->vmRssKiB = reply->rssFileKiB = -1;
         }
         reply->answered = query;
         UnmapViewOfFile(reply);

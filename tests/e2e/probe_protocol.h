@@ -32,4 +32,5 @@ struct ProbeReply {
     // ProbeResources: what Wine's GetGuiResources and PrivateUsage do not tell (they answer 0).
     int gdiObjects;  // live GDI objects of tessel.exe; -1 when the count failed its self-check
     int vmRssKiB;    // VmRSS of tessel's Linux process; -1 when /proc cannot be read
+    int rssFileKiB;  // the part of it that is pages of files (RssFile); -1 likewise
 };

@@ -22,7 +22,7 @@ WINEPREFIX=$(mktemp -d "$work/prefix-$screen.XXXXXX")
 export WINEPREFIX
 driver_pid=
 cleanup() {
-  # Killing the prefix's own server ends every program still running in it, the driver included.
+  # Ends every program in the prefix; killed outright (CTest's time limit), -p60 ends the server a minute later.
   tessel_stop_wineserver
   [ -z "$driver_pid" ] || wait "$driver_pid" 2>/dev/null || true
   tessel_stop_openbox
@@ -41,7 +41,7 @@ else
   tessel_fresh_prefix "$WINEPREFIX" headless
   echo "e2e: screen $screen on display $DISPLAY, prefix $WINEPREFIX"
 fi
-wineserver -p </dev/null >/dev/null 2>&1
+wineserver -p60 </dev/null >/dev/null 2>&1
 # The prefix's services start here, away from the test runner's pipes.
 wine wineboot </dev/null >/dev/null 2>&1
 

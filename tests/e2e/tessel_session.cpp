@@ -343,7 +343,7 @@ std::vector<HWND> TopLevelWindowsOf(DWORD pid)
 std::ostream& operator<<(std::ostream& out, const Resources& r)
 {
     return out << "windows " << r.windows << ", GDI objects " << r.gdiObjects << ", PagefileUsage " << r.pagefileKiB
-               << " KiB, VmRSS " << r.vmRssKiB << " KiB";
+               << " KiB, VmRSS " << r.vmRssKiB << " KiB (RssFile " << r.rssFileKiB << " KiB)";
 }
 
 bool DismissBox(HWND box)
@@ -515,6 +515,7 @@ Resources Tessel::Held()
     ProbeReply reply = Probe(ProbeResources, main_);
     r.gdiObjects = reply.gdiObjects;
     r.vmRssKiB = reply.vmRssKiB;
+    r.rssFileKiB = reply.rssFileKiB;
     return r;
 }
 

@@ -103,6 +103,7 @@ struct Resources {
     int gdiObjects;      // counted inside it by the probe; -1 if that failed
     SIZE_T pagefileKiB;  // PagefileUsage of GetProcessMemoryInfo
     int vmRssKiB;        // VmRSS of its Linux process, read inside it by the probe; -1 if unreadable
+    int rssFileKiB;      // the part of VmRSS that is its program's and libraries' pages (RssFile), likewise
 };
 std::ostream& operator<<(std::ostream& out, const Resources& r);
 

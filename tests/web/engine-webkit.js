@@ -62,25 +62,44 @@ function freePort() {
   });
 }
 
+// The run's own folder: MiniBrowser's GTK settings and WebKit's log, all that the driver, MiniBrowser and
+// its web processes write to their standard output and error. A run that fails keeps it.
 // WebKit's driver counts the presses of a double-click by the time between them as it simulates them,
 // against GTK's double-click time (400 ms): on a loaded machine the second press of one action list can come
 // later than that, and the double-click arrives as two single clicks. MiniBrowser gets a GTK setting of its
-// own, in a folder of the run's own, so that only place, never load, decides what joins: a double-click
-// stays one, and the tests keep clicks meant to be separate a few pixels apart.
+// own so that only place, never load, decides what joins: a double-click stays one, and the tests keep
+// clicks meant to be separate a few pixels apart.
 const DoubleClickTime = 10000;
-function gtkSettings() {
+function runFolder() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tessel-webkit-'));
-  process.on('exit', () => fs.rmSync(dir, { recursive: true, force: true }));
+  process.on('exit', (code) => code === 0 && fs.rmSync(dir, { recursive: true, force: true }));
   fs.mkdirSync(path.join(dir, 'gtk-3.0'));
   fs.writeFileSync(path.join(dir, 'gtk-3.0', 'settings.ini'), `[Settings]\ngtk-double-click-time=${DoubleClickTime}\n`);
-  return dir;
+  return { dir, log: path.join(dir, 'webkit.log') };
+}
+
+// A WebDriver command that fails names WebKit's log and quotes its end: when the page's process or
+// MiniBrowser ends ("session deleted because of page crash or hang"), that is where WebKit says why.
+function quoteLog(e, log) {
+  const end = fs.readFileSync(log, 'utf8').trimEnd().split('\n').slice(-20).join('\n');
+  e.message += end ? `\nWebKit's log ${log} ends:\n${end}` : `\nWebKit's log ${log} is empty`;
+  return e;
+}
+function quotingLog(browser, log) {
+  for (const [name, fn] of Object.entries(browser)) {
+    if (typeof fn === 'function') browser[name] = (...a) => fn(...a).catch((e) => { throw quoteLog(e, log); });
+  }
+  return browser;
 }
 
 async function launch() {
   const { xvfb, display } = await startXvfb();
   const port = await freePort();
-  const env = { ...process.env, DISPLAY: display, XDG_CONFIG_HOME: gtkSettings() };
-  const driver = start('WebKitWebDriver', [`--port=${port}`], { env, stdio: 'ignore' });
+  const run = runFolder();
+  const env = { ...process.env, DISPLAY: display, XDG_CONFIG_HOME: run.dir };
+  const log = fs.openSync(run.log, 'a');
+  const driver = start('WebKitWebDriver', [`--port=${port}`], { env, stdio: ['ignore', log, log] });
+  fs.closeSync(log);
   const close = async () => {
     await stop(driver);
     await stop(xvfb);
@@ -89,17 +108,17 @@ async function launch() {
     await webdriver.ready(port, 10000);
   } catch (e) {
     await close();
-    throw e;
+    throw quoteLog(e, run.log);
   }
   // WebKitWebDriver serves one connection: each page is a window of its own in it.
   let browser;
   try {
-    browser = await webdriver.connect(port, {
+    browser = quotingLog(await webdriver.connect(port, {
       browserName: 'MiniBrowser', 'webkitgtk:browserOptions': { binary: MiniBrowser, args: ['--automation'] },
-    });
+    }), run.log);
   } catch (e) {
     await close();
-    throw e;
+    throw quoteLog(e, run.log);
   }
   const windows = { browser, current: await browser.send('GET', '/window'), free: [await browser.send('GET', '/window')], open: 0 };
   return {
