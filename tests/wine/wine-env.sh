@@ -110,7 +110,11 @@ tessel_prepare_templates() {
     [ -f "$headless/.ready" ] && exit 0
     rm -rf "$managed" "$headless"
     echo "Preparing a Wine prefix for Tessel (once, about 10 s)" >&2
-    WINEPREFIX=$managed wine wineboot -i >/dev/null 2>&1 || { echo "wineboot could not make a prefix in $managed" >&2; exit 1; }
+    # Wine stops waiting for a new prefix's wineboot after 5 minutes, which a loaded emulated machine can exceed; the
+    # prefix counts all the same once its server has ended with the registry written.
+    WINEPREFIX=$managed wine wineboot -i >/dev/null 2>&1 ||
+      { WINEPREFIX=$managed wineserver -w && [ -s "$managed/system.reg" ]; } ||
+      { echo "wineboot could not make a prefix in $managed" >&2; exit 1; }
     # Debian's Wine does not find its own fonts (Marlett draws the caption buttons, Tahoma the captions).
     cp /usr/share/wine/fonts/* "$managed/drive_c/windows/Fonts/"
     WINEPREFIX=$managed wineserver -w
