@@ -195,13 +195,12 @@ int MeasureStartup(int runs, const char* tesselExe, const char* emptyExe)
     }
     std::printf("startup_runs %d\n", runs);
     for (const auto* series : {&tessel, &empty}) {
-        std::printf("startup_%s_ms", series == &tessel ? "tessel" : "minimal");
-        for (double v : *series)
-            std::printf(" %.2f", v);
-        std::printf("\n");
+        const char* name = series == &tessel ? "tessel" : "minimal";
+        auto [least, most] = std::minmax_element(series->begin(), series->end());
+        std::printf("startup_%s_median_ms %.3f\n", name, Median(*series));
+        std::printf("startup_%s_range_ms %.2f-%.2f\n", name, *least, *most);
     }
-    std::printf("startup_tessel_median_ms %.3f\n", Median(tessel));
-    std::printf("startup_minimal_median_ms %.3f\n", Median(empty));
+    std::printf("startup_ratio %.3f\n", Median(tessel) / Median(empty));
     return 0;
 }
 
@@ -285,8 +284,13 @@ int MeasureResponse(int notifications, const char* tesselExe)
     return 0;
 }
 
-// Holds the program open until a line arrives on standard input, so /proc can be read meanwhile.
-int HoldForMemory(const char* exe, const Subject& subject)
+// Memory of one start, in KiB, once the program has shown and painted its window. Under Wine, WorkingSetSize is
+// VmRSS and PagefileUsage is RssAnon of /proc/PID/status of the program's Linux process.
+struct Memory {
+    std::vector<double> rss, pagefile;
+};
+
+void SampleMemory(const char* exe, const Subject& subject, Memory& memory)
 {
     Running run = Start(exe, subject);
     Sleep(300);  // the first paint of every control has settled by now
@@ -294,12 +298,26 @@ int HoldForMemory(const char* exe, const Subject& subject)
     counters.cb = sizeof counters;
     if (!GetProcessMemoryInfo(run.process.hProcess, &counters, sizeof counters))
         Fail("GetProcessMemoryInfo failed (error %lu)", GetLastError());
-    std::printf("ready %s pagefile %lu workingset %lu\n", subject.name, static_cast<unsigned long>(counters.PagefileUsage),
-                static_cast<unsigned long>(counters.WorkingSetSize));
-    std::fflush(stdout);
-    char line[16];
-    std::fgets(line, sizeof line, stdin);
+    memory.rss.push_back(static_cast<double>(counters.WorkingSetSize / 1024));
+    memory.pagefile.push_back(static_cast<double>(counters.PagefileUsage / 1024));
     Close(run, subject);
+}
+
+// Starts alternate, as for the start-up; each line holds tessel.exe's median, the empty window's and the difference.
+int MeasureMemory(int samples, const char* tesselExe, const char* emptyExe)
+{
+    if (samples < 1 || samples % 2 == 0)
+        Fail("an odd number of samples is needed, so that each median is one of them");
+    Memory tessel, empty;
+    for (int sample = 0; sample < samples; ++sample) {
+        SampleMemory(tesselExe, Tessel, tessel);
+        SampleMemory(emptyExe, Empty, empty);
+    }
+    std::printf("memory_samples %d\n", samples);
+    double rss[] = {Median(tessel.rss), Median(empty.rss)};
+    double pagefile[] = {Median(tessel.pagefile), Median(empty.pagefile)};
+    std::printf("memory_vmrss_kib %.0f %.0f %.0f\n", rss[0], rss[1], rss[0] - rss[1]);
+    std::printf("memory_pagefile_kib %.0f %.0f %.0f\n", pagefile[0], pagefile[1], pagefile[0] - pagefile[1]);
     return 0;
 }
 }
@@ -321,13 +339,13 @@ int main(int argc, char** argv)
     const char* usage =
         "usage: tessel_bench startup RUNS TESSEL.EXE MINIMAL.EXE\n"
         "       tessel_bench response NOTIFICATIONS TESSEL.EXE\n"
-        "       tessel_bench hold tessel|minimal EXE\n";
+        "       tessel_bench memory SAMPLES TESSEL.EXE MINIMAL.EXE\n";
     if (argc == 5 && std::strcmp(argv[1], "startup") == 0)
         return MeasureStartup(std::atoi(argv[2]), argv[3], argv[4]);
     if (argc == 4 && std::strcmp(argv[1], "response") == 0)
         return MeasureResponse(std::atoi(argv[2]), argv[3]);
-    if (argc == 4 && std::strcmp(argv[1], "hold") == 0)
-        return HoldForMemory(argv[3], std::strcmp(argv[2], "tessel") == 0 ? Tessel : Empty);
+    if (argc == 5 && std::strcmp(argv[1], "memory") == 0)
+        return MeasureMemory(std::atoi(argv[2]), argv[3], argv[4]);
     std::fputs(usage, stderr);
     return 2;
 }

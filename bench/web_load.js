@@ -1,12 +1,14 @@
-// Loads tessel.html and the frame-only page alternately in headless Chromium and prints, per page, the
-// milliseconds from navigation start to the moment it is ready: the 25th caption written, or the frame's
-// status text. usage: node web_load.js TESSEL_HTML FRAME_HTML LOADS
+// Loads tessel.html and the frame-only page alternately in headless Chromium, and reports the page's size against
+// its budget and, per page, the milliseconds from navigation start to the moment it is ready: the 25th caption
+// written, or the frame's status text. Fails after the report when the page is over its budget.
+// usage: node web_load.js TESSEL_HTML MODULE_WASM FRAME_HTML LOADS SIZE_BUDGET
 'use strict';
+const { statSync } = require('node:fs');
 const { pathToFileURL } = require('node:url');
 const { chromium } = require('playwright-core');
 
-const [pagePath, framePath, loadsText] = process.argv.slice(2);
-const loads = Number(loadsText || 20);
+const [pagePath, modulePath, framePath, loadsText, budgetText] = process.argv.slice(2);
+const loads = Number(loadsText || 20), budget = Number(budgetText);
 
 // Watches from before the page's own script: performance.now() counts from navigation start.
 const watcher = `(() => {
@@ -50,11 +52,16 @@ const median = (values) => {
     await load(browser, urls.frame);
     for (let n = 0; n < loads; n++)
       for (const kind of ['page', 'frame']) times[kind].push(await load(browser, urls[kind]));
-    for (const kind of ['page', 'frame']) {
-      const v = times[kind];
-      console.log(`${kind}_median_ms ${median(v).toFixed(1)}`);
-      console.log(`${kind}_range_ms ${Math.min(...v).toFixed(1)}-${Math.max(...v).toFixed(1)}`);
-    }
+    const size = statSync(pagePath).size, within = size <= budget;
+    const figures = (kind) => `${median(times[kind]).toFixed(1)} ms (range ${Math.min(...times[kind]).toFixed(1)}-` +
+      `${Math.max(...times[kind]).toFixed(1)})`;
+    console.log(`1. size: tessel.html is ${size} bytes (module ${statSync(modulePath).size} bytes); budget ${budget} ` +
+      `bytes: ${within ? 'within budget' : 'OVER BUDGET'}`);
+    console.log(`2. load, navigation start to ready, median of ${loads} loads each, 1366 x 768 viewport:`);
+    console.log(`     tessel.html#tick=0 ${figures('page')} to the 25th caption`);
+    console.log(`     frame only (${statSync(framePath).size} bytes) ${figures('frame')} to its status text`);
+    console.log(`     ratio ${(median(times.page) / median(times.frame)).toFixed(2)}`);
+    if (!within) process.exitCode = 1;
   } finally {
     await browser.close();
   }

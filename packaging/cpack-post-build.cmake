@@ -17,7 +17,7 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
     message(FATAL_ERROR "strip-nondeterminism ${package}: ${error}")
   endif()
 endforeach()
-# The release files that the build makes without cpack, the MSIs and tessel.html, beside the others.
+# The release files that the build makes without cpack, the MSIs and the three pages, beside the others.
 foreach(file IN LISTS TESSEL_RELEASE_EXTRAS)
   file(COPY ${file} DESTINATION ${CPACK_PACKAGE_DIRECTORY})
 endforeach()

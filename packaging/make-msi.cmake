@@ -1,7 +1,7 @@
 # Builds one MSI of Tessel from tessel.wxs with Debian's wixl, the same bytes wherever and whenever it is built.
-# usage: cmake -DWXS=tessel.wxs -DEXE=tessel.exe -DICON=tessel.ico -DPLATFORM=x86|x64 -DVERSION=1.0
-#              -DSOURCE_DATE_EPOCH_FILE=file -DWORK_DIR=dir -DOUTPUT=tessel.msi -DWIXL=... -DMSIBUILD=... -DMSIINFO=...
-#              -DOSSLSIGNCODE=... -DOPENSSL=... [signing variables of sign.cmake] -P make-msi.cmake
+# usage: cmake -DWXS=tessel.wxs -DEXE=tessel.exe -DGUIDE=tessel-guide.html -DICON=tessel.ico -DPLATFORM=x86|x64
+#              -DVERSION=1.0 -DSOURCE_DATE_EPOCH_FILE=file -DWORK_DIR=dir -DOUTPUT=tessel.msi -DWIXL=... -DMSIBUILD=...
+#              -DMSIINFO=... -DOSSLSIGNCODE=... -DOPENSSL=... [signing variables of sign.cmake] -P make-msi.cmake
 #
 # wixl 0.101 draws the package code at random, stamps the summary with the time of the build and the cabinet
 # with the local time of the files, and knows no component conditions, no File/@DefaultVersion and no
@@ -9,8 +9,8 @@
 # the summary gets SOURCE_DATE_EPOCH and a package code derived from the package's own bytes. Last, the file is
 # written once more by osslsigncode's writer, signed with a throwaway key and the signature removed again: that is
 # the form in which removing a real signature gives back the unsigned MSI byte for byte (docs/release.md).
-foreach(variable WXS EXE ICON PLATFORM VERSION SOURCE_DATE_EPOCH_FILE WORK_DIR OUTPUT WIXL MSIBUILD MSIINFO OSSLSIGNCODE
-                 OPENSSL)
+foreach(variable WXS EXE GUIDE ICON PLATFORM VERSION SOURCE_DATE_EPOCH_FILE WORK_DIR OUTPUT WIXL MSIBUILD MSIINFO
+                 OSSLSIGNCODE OPENSSL)
   if(NOT ${variable})
     message(FATAL_ERROR "make-msi.cmake: ${variable} is not set")
   endif()
@@ -39,8 +39,9 @@ file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 # wixl wants its sources beside the package's source, by relative names.
 file(COPY_FILE ${EXE} ${WORK_DIR}/tessel.exe)
+file(COPY_FILE ${GUIDE} ${WORK_DIR}/tessel-guide.html)
 file(COPY_FILE ${ICON} ${WORK_DIR}/tessel.ico)
-run(touch -d @${epoch} tessel.exe tessel.ico)
+run(touch -d @${epoch} tessel.exe tessel-guide.html tessel.ico)
 
 if(PLATFORM STREQUAL "x64")
   set(arch x64)
@@ -56,13 +57,14 @@ string(REPLACE "." ";" numbers "${VERSION}.0.0.0")
 list(SUBLIST numbers 0 4 numbers)
 string(REPLACE ";" "." file_version "${numbers}")
 # Secure: public properties that reach the installing service of a per-machine install from the command line.
-# Also: tessel.exe is a versioned file, so it has a version and language rather than a hash. Called directly,
-# not through run(), whose list would split the SQL at the semicolons.
+# Also: tessel.exe is a versioned file, so it has a version and language rather than a hash; the guide, which has
+# no version, keeps the hash wixl gives it. Called directly, not through run(), whose list would split the SQL at
+# the semicolons.
 set(secure "DESKTOPSHORTCUT;INSTALLDIR;PREVIOUSDESKTOPSHORTCUT;PREVIOUSINSTALLDIR;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED")
 execute_process(COMMAND ${MSIBUILD} wixl.msi
     -q "UPDATE `Component` SET `Condition` = 'DESKTOPSHORTCUT = 1 OR (NOT DESKTOPSHORTCUT AND PREVIOUSDESKTOPSHORTCUT = 1)' WHERE `Component` = 'DesktopShortcut'"
     -q "UPDATE `File` SET `Version` = '${file_version}', `Language` = '1033' WHERE `File` = 'tessel.exe'"
-    -q "DELETE FROM `MsiFileHash`"
+    -q "DELETE FROM `MsiFileHash` WHERE `File_` = 'tessel.exe'"
     -q "UPDATE `Property` SET `Value` = '${secure}' WHERE `Property` = 'SecureCustomProperties'"
   WORKING_DIRECTORY ${WORK_DIR} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)

@@ -2,6 +2,7 @@
 # A Wine prefix holds byte-for-byte copies of Wine's own DLLs (600 MB and more). Here they are replaced by
 # symbolic links to Wine's files, and one prefix prepared for the whole machine is copied for each user.
 # POSIX sh (the maintainer scripts run under dash); the caller sets -e or not, so each step checks itself.
+# shellcheck shell=sh
 
 # Where the package's files and the machine's prepared prefixes live; the tests may point elsewhere.
 TESSEL_LIB=${TESSEL_LIB:-/usr/lib/tessel}
@@ -24,6 +25,7 @@ tessel_wine() {
   else
     return 1
   fi
+  # shellcheck disable=SC2034 # read by the launcher, which sources this file
   TESSEL_EXE=$TESSEL_LIB/$TESSEL_ARCH/tessel.exe
 }
 
@@ -40,7 +42,7 @@ tessel_wine_inf() {
 # and made or updated by today's Wine. Wine writes the time of wine.inf into .update-timestamp when it
 # makes or updates a prefix. The launcher asks this on every start: it reads with the shell's own read.
 tessel_prefix_current() {
-  kind= stamp=
+  kind='' stamp=''
   [ -f "$1/.tessel-ready" ] && [ -f "$1/.update-timestamp" ] || return 1
   # read fails on a last line without a line end but keeps what it read.
   read -r kind <"$1/.tessel-ready" || :
@@ -174,7 +176,7 @@ tessel_prepare_machine() {
   <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
 </fontconfig>
 EOF
-  if HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data DISPLAY= \
+  if HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data DISPLAY='' \
     FONTCONFIG_FILE=$work/fonts.conf tessel_make_prefix "$work/prefix" "$work/wineboot.log"; then
     # root's profile folder links to the work folder's home, about to go: no user's copy takes it anyway.
     for profile in "$work/prefix/drive_c/users"/*; do

@@ -2,12 +2,15 @@
 # Rebuilds a release of Tessel from this checkout with scripts/package.sh and compares it with the release's
 # files, byte for byte; docs/release.md says more.
 # usage: scripts/compare-release.sh RELEASE_DIR
-# RELEASE_DIR holds the release files as published: the zip, both MSIs, the Debian package and tessel.html. The
+# RELEASE_DIR holds the release files as published: the zip, both MSIs, the Debian package and the three pages. The
 # rebuild is dated as the release is (its Debian package's members carry the date). When the release is signed,
 # its signatures are taken out and attached to the rebuilt programs and MSIs: that gives the signed files byte
 # for byte if, and only if, the rebuilt files are the very ones that were signed.
 set -euo pipefail
-[ $# -eq 1 ] && [ -d "$1" ] || { echo "usage: scripts/compare-release.sh RELEASE_DIR" >&2; exit 2; }
+if [ $# -ne 1 ] || [ ! -d "$1" ]; then
+  echo "usage: scripts/compare-release.sh RELEASE_DIR" >&2
+  exit 2
+fi
 release=$(realpath "$1")
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh package
@@ -15,21 +18,30 @@ scripts/setup.sh package
 work=$PWD/build/compare
 rm -rf "$work"
 mkdir -p "$work/signatures"
+# one PATTERN: the one file of the release whose name PATTERN matches.
 one() {
-  local found=("$release"/$1)
-  [ ${#found[@]} -eq 1 ] && [ -f "${found[0]}" ] || { echo "compare-release: no single $1 in $release" >&2; exit 1; }
+  local file found=()
+  for file in "$release"/$1; do
+    [ ! -f "$file" ] || found+=("$file")
+  done
+  [ ${#found[@]} -eq 1 ] || { echo "compare-release: no single $1 in $release" >&2; exit 1; }
   echo "${found[0]}"
 }
-zip=$(one 'tessel-*-win32.zip') deb=$(one 'tessel_*_amd64.deb') x86_msi=$(one 'tessel-*-x86.msi')
-x64_msi=$(one 'tessel-*-x64.msi') page=$(one tessel.html)
+# One to a line: set -e sees only the last command substitution of a line.
+zip=$(one 'tessel-*-win32.zip')
+deb=$(one 'tessel_*_amd64.deb')
+x86_msi=$(one 'tessel-*-x86.msi')
+x64_msi=$(one 'tessel-*-x64.msi')
+page=$(one tessel.html)
+keys=$(one tessel-keys.html)
+guide=$(one tessel-guide.html)
 
 # The date: that of the Debian package's first ar member (bytes 24 to 35: the mtime of debian-binary).
 SOURCE_DATE_EPOCH=$(dd if="$deb" bs=1 skip=24 count=12 2>/dev/null | tr -d ' ')
 export SOURCE_DATE_EPOCH
 
 # The programs, out of the zip and the Debian package; then every signature there is.
-/usr/bin/python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("tessel.exe"))' \
-  "$zip" >"$work/tessel-x86.exe"
+unzip -p "$zip" tessel.exe >"$work/tessel-x86.exe"
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/tessel/win64/tessel.exe >"$work/tessel-x64.exe"
 signed=()
 for file in "$work/tessel-x86.exe" "$work/tessel-x64.exe" "$x86_msi" "$x64_msi"; do
@@ -49,7 +61,7 @@ esac
 
 scripts/package.sh
 differ=0
-for file in "$zip" "$x86_msi" "$x64_msi" "$deb" "$page"; do
+for file in "$zip" "$x86_msi" "$x64_msi" "$deb" "$page" "$keys" "$guide"; do
   name=$(basename "$file")
   if cmp -s "$file" "build/package/$name"; then
     echo "compare-release: $name is the same, SHA-256 $(sha256sum "$file" | cut -d' ' -f1)"
@@ -59,5 +71,5 @@ for file in "$zip" "$x86_msi" "$x64_msi" "$deb" "$page"; do
     ! command -v diffoscope >/dev/null || diffoscope --no-progress "$file" "build/package/$name" >&2 || true
   fi
 done
-[ "$differ" -eq 0 ] || { echo "compare-release: $differ of the 5 files differ" >&2; exit 1; }
-echo "compare-release: all 5 files of $release are the same as this checkout's rebuild"
+[ "$differ" -eq 0 ] || { echo "compare-release: $differ of the 7 files differ" >&2; exit 1; }
+echo "compare-release: all 7 files of $release are the same as this checkout's rebuild"

@@ -24,10 +24,9 @@ for target in "${targets[@]}"; do
   "$build/fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$work/artifacts/" "$work/corpus" "tests/fuzz/corpus/$target" >"$log" 2>&1 || status=$?
 
+  # The executions of libFuzzer's final stats, the coverage and features of its DONE line (none after a crash).
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
-  done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n1 || true)
-  cov=$(sed -E -n 's/.* cov: ([0-9]+).*/\1/p' <<<"$done_line")
-  ft=$(sed -E -n 's/.* ft: ([0-9]+).*/\1/p' <<<"$done_line")
+  read -r cov ft < <(sed -E -n 's/^#[0-9]+[[:space:]]+DONE.* cov: ([0-9]+) ft: ([0-9]+).*/\1 \2/p' "$log" | tail -n1) || true
   if [ "$status" -eq 0 ]; then
     printf '%-18s ok    execs %-10s cov %-5s ft %s\n' "$target" "${execs:-?}" "${cov:-?}" "${ft:-?}"
   else
@@ -38,7 +37,4 @@ for target in "${targets[@]}"; do
 done
 echo "fuzz: $((SECONDS - started)) s in all"
 
-if [ ${#failed[@]} -ne 0 ]; then
-  echo "fuzz: failed: ${failed[*]}" >&2
-  exit 1
-fi
+[ ${#failed[@]} -eq 0 ] || { echo "fuzz: failed: ${failed[*]}" >&2; exit 1; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release files into build/package/: tessel-<version>-win32.zip, tessel-<version>-x86.msi and
-# tessel-<version>-x64.msi for Windows, tessel_<version>_amd64.deb, and tessel.html; prints each with its size and
-# SHA-256 and writes them to SHA256SUMS there (docs/release.md: how to rebuild a release and compare it).
+# tessel-<version>-x64.msi for Windows, tessel_<version>_amd64.deb, tessel.html, tessel-keys.html and
+# tessel-guide.html; prints each with its size and SHA-256 and writes them to SHA256SUMS there (docs/release.md:
+# how to rebuild a release and compare it).
 # Signing (Authenticode, both tessel.exe files before they are packed, and both MSIs):
 #   TESSEL_SIGN_PKCS12=cert.p12          the code-signing certificate with its key
 #   TESSEL_SIGN_PASSWORD_FILE=file       its password, on the file's first line
@@ -14,9 +15,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh package
 
 # Paths as the build sees them, which runs elsewhere.
-absolute() {
-  [ -z "$1" ] || realpath -m "$1"
-}
+absolute() { [ -z "$1" ] || realpath -m "$1"; }
 pkcs12=$(absolute "${TESSEL_SIGN_PKCS12:-}")
 password_file=$(absolute "${TESSEL_SIGN_PASSWORD_FILE:-}")
 signatures=$(absolute "${TESSEL_SIGNATURES_DIR:-}")
@@ -38,10 +37,11 @@ cpack --preset package >build/package/cpack.log 2>&1 || { cat build/package/cpac
 epoch=$(cat build/package/build/packaging/source-date-epoch)
 echo "package: dated $(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC') (SOURCE_DATE_EPOCH=$epoch)"
 files=(build/package/tessel-*-win32.zip build/package/tessel-*-x86.msi build/package/tessel-*-x64.msi
-  build/package/tessel_*_amd64.deb build/package/tessel.html)
-# An MSI is meant to stay within 24 KiB; a signature with a long certificate chain may take it over, which is
-# said, not refused.
-msi_budget=24576
+  build/package/tessel_*_amd64.deb build/package/tessel.html build/package/tessel-keys.html
+  build/package/tessel-guide.html)
+# An MSI, the guide inside, is meant to stay within 96 KiB; a signature with a long certificate chain may take it
+# over, which is said, not refused.
+msi_budget=98304
 for file in "${files[@]}"; do
   [ -f "$file" ] || { echo "package: no $file" >&2; exit 1; }
   size=$(stat -c %s "$file")

@@ -28,10 +28,8 @@ exe=$bin/shell/tessel.exe
 if [ -n "${DISPLAY:-}" ]; then
   export WINEPREFIX=$TESSEL_WINE_DIR/run
   [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" managed
-  set +e
-  wine "$exe"
-  rc=$?
-  set -e
+  rc=0
+  wine "$exe" || rc=$?
   echo "tessel.exe exited with code $rc"
   exit "$rc"
 fi
@@ -41,12 +39,7 @@ export WINEPREFIX=$TESSEL_WINE_DIR/run-headless
 [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" headless
 screenshot=$PWD/build/tessel-screenshot.png
 tessel_pid=
-cleanup() {
-  [ -n "$tessel_pid" ] && kill "$tessel_pid" 2>/dev/null || true
-  tessel_stop_wineserver
-  tessel_stop_xvfb
-}
-trap cleanup EXIT
+trap '[ -z "$tessel_pid" ] || kill "$tessel_pid" 2>/dev/null; tessel_stop_wineserver; tessel_stop_xvfb' EXIT
 
 tessel_start_xvfb "${TESSEL_SCREEN:-1280x1024}"
 wine "$exe" &
@@ -55,10 +48,8 @@ wine "$bin/tools/tessel_remote.exe" ready 30000 >/dev/null
 window=$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ {print $1; exit}')
 import -window "${window:-root}" "$screenshot"
 wine "$bin/tools/tessel_remote.exe" close 10000
-set +e
-wait "$tessel_pid"
-rc=$?
-set -e
+rc=0
+wait "$tessel_pid" || rc=$?
 tessel_pid=
 echo "screenshot: $screenshot"
 echo "tessel.exe exited with code $rc"

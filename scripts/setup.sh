@@ -9,10 +9,9 @@
 #   machine   the emulated Debian machine of tests/machine/emulated-machine.sh, for the 32-bit runs where Wine's
 #             32-bit part cannot run on this host
 #   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
-# Wine's 64-bit part is installed wherever Windows programs run; its 32-bit part (wine32:i386, and the i386
-# architecture) only where the kernel runs 32-bit programs and TESSEL_NO_32BIT is not set. When that install
-# fails (a stale i386 index, say), setup warns and goes on: the test command then runs the 32-bit tests in an
-# emulated machine (tests/machine/emulated-machine.sh), and the run command starts the x86-64 build.
+# Wine's 32-bit part (wine32:i386) comes with run and test where the kernel runs 32-bit programs and TESSEL_NO_32BIT
+# is not set; when it cannot be installed (a stale i386 index, say), setup warns and goes on, and the 32-bit tests
+# run in an emulated machine (tests/machine/emulated-machine.sh) while run starts the x86-64 build.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tests/wine/wine-env.sh"
 
@@ -25,41 +24,30 @@ headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
 machine_needs=(qemu-system-x86 qemu-utils mmdebstrap e2fsprogs)
 web_needs=(cmake make python3 g++ clang lld)
-package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism)
+package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism unzip pandoc)
 test_needs=(
   g++ libgtest-dev googletest
   openbox
   lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
   lintian desktop-file-utils appstream python3-pefile
-  diffoscope-minimal=diffoscope locales
+  diffoscope-minimal=diffoscope locales shellcheck
 )
 
-# What to install by hand elsewhere, for the message on systems without apt.
-by_hand="CMake and make, the MinGW-w64 C++ toolchains for i686 and x86_64 (i686-w64-mingw32-g++,
-x86_64-w64-mingw32-g++ and their windres), Wine's 64-bit part (and its 32-bit part where the kernel runs 32-bit
-programs) and its fonts, Python 3, and for headless runs Xvfb, xwininfo and ImageMagick's import; for the tests also g++,
-GoogleTest (headers, libraries and sources), clang with libFuzzer and lld, openbox, Node.js with npm, Chromium,
-lintian, desktop-file-validate, appstreamcli, Python's pefile, diffoscope and the glibc locale sources; for the
-release files wixl and msitools, osslsigncode, openssl and strip-nondeterminism"
-
-usage() {
-  echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2
-  exit 2
-}
+usage() { echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2; exit 2; }
 
 needs=()
 headless=
-wine32=
+want_wine32=
 for want in "$@"; do
   case "$want" in
-    run) needs+=("${run_needs[@]}") wine32=1 ;;
+    run) needs+=("${run_needs[@]}") want_wine32=1 ;;
     fuzz) needs+=("${fuzz_needs[@]}") ;;
     machine) needs+=("${machine_needs[@]}") ;;
     web) needs+=("${web_needs[@]}") ;;
     # tessel.html is a release file too; nothing of the release needs Wine to be made.
     package) needs+=("${windows_build_needs[@]}" "${web_needs[@]}" "${package_needs[@]}") ;;
     test) needs+=("${run_needs[@]}" "${web_needs[@]}" "${package_needs[@]}" "${fuzz_needs[@]}" "${test_needs[@]}")
-      headless=1 wine32=1 ;;
+      headless=1 want_wine32=1 ;;
     headless) headless=1 ;;
     *) usage ;;
   esac
@@ -67,33 +55,21 @@ done
 [ ${#needs[@]} -gt 0 ] || usage
 [ -z "$headless" ] || needs+=("${headless_needs[@]}")
 
-fail() {
-  echo "setup: $*" >&2
-  exit 1
-}
-warn() {
-  echo "setup: warning: $*" >&2
-}
-
-# Installed when it can be; without it only the 32-bit Windows runs are left out.
-optional=()
-if [ -n "$wine32" ] && [ "${TESSEL_NO_32BIT:-0}" = 0 ] && tessel_kernel_runs_32bit; then
-  optional+=(wine32:i386)
-fi
+fail() { echo "setup: $*" >&2; exit 1; }
+warn() { echo "setup: warning: $*" >&2; }
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   # Another distribution: nothing can be installed from here; go on if the main tools are there.
   for tool in cmake i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wine; do
-    command -v "$tool" >/dev/null || fail "no apt-get here (not Debian or Ubuntu); install by hand: $by_hand"
+    command -v "$tool" >/dev/null ||
+      fail "no apt-get here (not Debian or Ubuntu); install by hand what CONTRIBUTING.md lists for the two commands"
   done
   exit 0
 fi
 
 # PACKAGE=COMMAND is met by the command from anywhere: Node.js from another source brings its own npm,
 # which Debian's npm package would conflict with.
-installed() {
-  [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null || true)" = installed ]
-}
+installed() { [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null || true)" = installed ]; }
 missing=()
 for package in "${needs[@]}"; do
   case "$package" in
@@ -105,34 +81,42 @@ for package in "${needs[@]}"; do
   installed "$package" && continue
   case " ${missing[*]-} " in *" $package "*) ;; *) missing+=("$package") ;; esac
 done
-missing_optional=()
-for package in "${optional[@]}"; do
-  installed "$package" || missing_optional+=("$package")
-done
-[ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ] && exit 0
+# Wine's 32-bit part, installed when it can be: without it only the 32-bit Windows runs are left out.
+wine32=
+if [ -n "$want_wine32" ] && [ "${TESSEL_NO_32BIT:-0}" = 0 ] && ! installed wine32:i386 && tessel_kernel_runs_32bit; then
+  wine32=wine32:i386
+fi
+[ ${#missing[@]} -gt 0 ] || [ -n "$wine32" ] || exit 0
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || fail "${missing[*]} ${missing_optional[*]} must be installed, which needs root: run as root or install sudo"
+  command -v sudo >/dev/null || fail "${missing[*]} $wine32 must be installed, which needs root: run as root or install sudo"
   sudo=(sudo)
 fi
-
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-if [ ${#missing_optional[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo[@]}" dpkg --add-architecture i386 ||
-    { warn "cannot enable the i386 architecture that Wine's 32-bit part needs; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"; missing_optional=(); }
+# apt_get ARGUMENTS...: apt-get, quiet, into the log. Another apt (unattended upgrades, a second setup) may hold the
+# lock for a while: it waits for it rather than fail.
+apt_get() { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -qq "$@" >"$log" 2>&1; }
+apt_error() { grep -m1 -E "^${1:-E}:" "$log" || tail -n1 "$log"; }
+without_wine32() {
+  warn "$*; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
+  wine32=
+}
+
+if [ -n "$wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386 || without_wine32 "cannot enable the i386 architecture that Wine's 32-bit part needs"
 fi
 
 # An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
 # error below only if a package that is needed cannot be found.
 failed_indexes=
-# Another apt (unattended upgrades, a second setup) may hold the lock for a while: wait for it rather than fail.
-if ! "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq >"$log" 2>&1; then
+if ! apt_get update; then
   failed_indexes=$(sed -n -e 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' \
     -e "s/^[EW]: The repository '\([^']*\)'.*/\1/p" "$log" | sort -u | paste -sd, | sed 's/,/, /g')
-  warn "apt-get update failed${failed_indexes:+ for $failed_indexes}: $(grep -m1 -E '^(E|W):' "$log" || tail -n1 "$log"); going on with the package lists at hand"
+  warn "apt-get update failed${failed_indexes:+ for $failed_indexes}: $(apt_error '(E|W)'); going on with the package lists at hand"
 fi
+after_update=${failed_indexes:+ (apt-get update failed for $failed_indexes)}
 
 has_candidate() {
   local candidate
@@ -143,21 +127,15 @@ unknown=()
 for package in "${missing[@]}"; do
   has_candidate "$package" || unknown+=("$package")
 done
-[ ${#unknown[@]} -eq 0 ] ||
-  fail "package not found in this system's apt sources: ${unknown[*]}${failed_indexes:+ (apt-get update failed for $failed_indexes)}"
+[ ${#unknown[@]} -eq 0 ] || fail "package not found in this system's apt sources: ${unknown[*]}$after_update"
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}" >"$log" 2>&1 ||
-    fail "apt-get install ${missing[*]} failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")"
+  apt_get install -y "${missing[@]}" || fail "apt-get install ${missing[*]} failed: $(apt_error)"
 fi
-for package in "${missing_optional[@]}"; do
-  if ! has_candidate "$package"; then
-    warn "$package is not in this system's apt sources${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
-    continue
-  fi
-  echo "setup: installing $package" >&2
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "$package" >"$log" 2>&1 ||
-    warn "apt-get install $package failed: $(grep -m1 -E '^E:' "$log" || tail -n1 "$log")${failed_indexes:+ (apt-get update failed for $failed_indexes)}; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
-done
-exit 0
+if [ -n "$wine32" ] && ! has_candidate "$wine32"; then
+  without_wine32 "$wine32 is not in this system's apt sources$after_update"
+elif [ -n "$wine32" ]; then
+  echo "setup: installing $wine32" >&2
+  apt_get install -y "$wine32" || without_wine32 "apt-get install $wine32 failed: $(apt_error)$after_update"
+fi

@@ -13,34 +13,29 @@ source tests/wine/wine-env.sh
 
 not_run=() failed=() elsewhere=()
 windows_runs=0
-for preset in native wasm32 mingw-x86_64 mingw-i686; do
+for build in native: wasm32: mingw-x86_64:win64 mingw-i686:win32; do
+  preset=${build%:*} arch=${build#*:}
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$(nproc)"
-  case "$preset" in
-    mingw-x86_64) arch=win64 ;;
-    mingw-i686) arch=win32 ;;
-    *) arch= ;;
-  esac
-  if [ -n "$arch" ] && ! tessel_wine_runs "$arch"; then
-    reason=$(tessel_wine_not_run_reason "$arch") why=
-    if [ "$arch" = win32 ] && why=$(tests/machine/emulated-machine.sh prepare); then
-      echo "test: $preset: the Windows tests run in an emulated Debian 12 machine: here, $reason." >&2
-      elsewhere+=("$preset: the Windows tests ran in an emulated Debian 12 machine: here, $reason.")
-      ctest --preset "$preset" -L package --no-tests=ignore || failed+=("$preset (package checks)")
-      tests/machine/emulated-machine.sh run ctest --preset "$preset" -LE package || failed+=("$preset (in the emulated machine)")
-      windows_runs=$((windows_runs + 1))
-      continue
-    fi
+  if [ -z "$arch" ] || tessel_wine_runs "$arch"; then
+    [ -z "$arch" ] || windows_runs=$((windows_runs + 1))
+    ctest --preset "$preset" || failed+=("$preset")
+    continue
+  fi
+  # The package checks need no Wine.
+  ctest --preset "$preset" -L package --no-tests=ignore || failed+=("$preset (package checks)")
+  reason=$(tessel_wine_not_run_reason "$arch") why=
+  if [ "$arch" = win32 ] && why=$(tests/machine/emulated-machine.sh prepare); then
+    echo "test: $preset: the Windows tests run in an emulated Debian 12 machine: here, $reason." >&2
+    elsewhere+=("$preset: the Windows tests ran in an emulated Debian 12 machine: here, $reason.")
+    tests/machine/emulated-machine.sh run ctest --preset "$preset" -LE package || failed+=("$preset (in the emulated machine)")
+    windows_runs=$((windows_runs + 1))
+  else
     # Said loudly, not passed: these tests need a Wine that runs programs of this width.
     not_run+=("$preset: the Windows tests under Wine were built but NOT RUN. $reason.${why:+ The emulated machine: $why.}")
     echo "test: ${not_run[-1]}" >&2
-    # The package checks need no Wine.
-    ctest --preset "$preset" -L package --no-tests=ignore || failed+=("$preset (package checks)")
-    continue
   fi
-  [ -z "$arch" ] || windows_runs=$((windows_runs + 1))
-  ctest --preset "$preset" || failed+=("$preset")
 done
 scripts/fuzz.sh 12 || failed+=(fuzz)
 for line in "${elsewhere[@]}" "${not_run[@]}"; do
@@ -48,7 +43,4 @@ for line in "${elsewhere[@]}" "${not_run[@]}"; do
 done
 [ "$windows_runs" -gt 0 ] ||
   failed+=("Windows: neither build could run under Wine here, so nothing started the real window")
-if [ ${#failed[@]} -gt 0 ]; then
-  printf 'test: FAILED: %s\n' "${failed[@]}" >&2
-  exit 1
-fi
+[ ${#failed[@]} -eq 0 ] || { printf 'test: FAILED: %s\n' "${failed[@]}" >&2; exit 1; }

@@ -1,4 +1,5 @@
-// Waits for tessel.exe's window to be ready, reports or minimises it, or closes it: a helper for scripts outside Wine.
+// Waits for tessel.exe's window to be ready, reports or minimises it, double-clicks its bit cells, or closes it: a
+// tool for scripts outside Wine.
 #include "controls.h"
 
 #include <windows.h>
@@ -33,7 +34,8 @@ bool WaitFor(DWORD limit, bool (*done)())
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: tessel_remote ready|place|minimize|close [milliseconds]\n");
+        std::fprintf(stderr, "usage: tessel_remote ready|place|minimize|close [milliseconds]\n"
+                             "       tessel_remote dblclick ID...\n");
         return 2;
     }
     DWORD limit = argc > 2 ? static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)) : 20000;
@@ -72,6 +74,20 @@ int main(int argc, char** argv)
         std::printf("window %ld %ld %ld %ld client %ld %ld %ld %ld\n", window.left, window.top,
                     window.right - window.left, window.bottom - window.top, origin.x, origin.y, client.right,
                     client.bottom);
+        return 0;
+    }
+    // What a bit cell tells the window when it is double-clicked, in the order given: the window then shows the
+    // status line for its two seconds.
+    if (std::strcmp(argv[1], "dblclick") == 0) {
+        HWND main = FindMain();
+        if (main == nullptr) {
+            std::fprintf(stderr, "tessel_remote: no Tessel window\n");
+            return 1;
+        }
+        for (int n = 2; n < argc; ++n) {
+            int id = std::atoi(argv[n]);
+            SendMessageA(main, WM_COMMAND, MAKEWPARAM(id, STN_DBLCLK), reinterpret_cast<LPARAM>(GetDlgItem(main, id)));
+        }
         return 0;
     }
     if (std::strcmp(argv[1], "close") == 0) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes tessel.html: the page with its style, script, icon and WebAssembly module inline, so that it
-needs no other file and makes no request. With --frame, also the page that draws only the window frame."""
+needs no other file and makes no request. With --frame, also the page that draws only the window frame; with
+--keys, also tessel-keys.html, the page of an exercise's listing and key over the same module."""
 import argparse
 import base64
 import os
@@ -49,12 +50,12 @@ def compact_style(text):
     return "\n".join(line.strip() for line in text.splitlines() if line.strip())
 
 
-def page(script, icon, module=b""):
-    html = read("page.html")
+def page(script, icon, module=b"", template="page.html", style="page.css"):
+    html = read(template)
     html = html[html.index("-->") + 4:] if html.startswith("<!--") else html  # the template's own note
     script = compact_script(script).replace("@MODULE@", base64.b64encode(module).decode("ascii"))
     # Inserted last, so that no text of the script or style is taken for a placeholder.
-    return (html.replace("@ICON@", icon).replace("@CSS@", compact_style(read("page.css")))
+    return (html.replace("@ICON@", icon).replace("@CSS@", compact_style(read(style)))
             .replace("@JS@", script.replace("</", "<\\/")))
 
 
@@ -69,6 +70,7 @@ def main():
     parser.add_argument("module", help="the WebAssembly module")
     parser.add_argument("output", help="the page to write")
     parser.add_argument("--frame", help="also write the frame-only page here")
+    parser.add_argument("--keys", help="also write the keys page here")
     args = parser.parse_args()
 
     icon = "data:image/png;base64," + base64.b64encode(icon_png()).decode("ascii")
@@ -79,6 +81,9 @@ def main():
     print(f"{args.output}: {size} bytes (module {len(module)} bytes); budget {BUDGET} bytes: {verdict}")
     if args.frame:
         write(args.frame, page(read("frame.js"), icon))
+    if args.keys:
+        keys = write(args.keys, page(read("keys.js"), icon, module, "keys.html", "keys.css"))
+        print(f"{args.keys}: {keys} bytes")
     return 0 if size <= BUDGET else 1
 
 

@@ -2,12 +2,12 @@
 # Installs one of Tessel's MSIs silently under Wine's 64-bit part in a fresh prefix, upgrades it to a later test
 # build, tries a downgrade and uninstalls it; checks the files, shortcuts and registry after each step, and from
 # the MSI's own tables what Wine does not show (per-machine scope, the icon, the upgrade rules).
-# usage: check-msi.sh x86|x64 TESSEL.msi TESSEL.exe TESSEL.ico SOURCE_DATE_EPOCH_FILE WORK_DIR
+# usage: check-msi.sh x86|x64 TESSEL.msi TESSEL.exe TESSEL.ico SOURCE_DATE_EPOCH_FILE WORK_DIR TESSEL-GUIDE.html
 # x86: installed with the defaults, into Program Files (x86), as on 64-bit Windows. x64: with INSTALLDIR and
 # DESKTOPSHORTCUT=1 set, which the upgrade must keep; the installed program is started as its shortcut says.
 set -euo pipefail
 platform=$1 msi=$(realpath "$2") exe=$(realpath "$3") icon=$(realpath "$4") epoch_file=$(realpath "$5")
-work=$(realpath -m "$6")
+work=$(realpath -m "$6") guide=$(realpath "$7")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 export TESSEL_WINE_ARCH=win64
@@ -83,7 +83,7 @@ directories = {row[0]: row for row in rows("Directory")}
 expect("parent of INSTALLDIR", "ProgramFiles64Folder" if platform == "x64" else "ProgramFilesFolder",
        directories.get("INSTALLDIR", [None, None])[1])
 components = {row[0]: row for row in rows("Component")}
-expect("components", ["DesktopShortcut", "Program"], sorted(components))
+expect("components", ["DesktopShortcut", "Guide", "Program"], sorted(components))
 for name, row in components.items():
     expect(f"component {name}: 64-bit attribute", platform == "x64", bool(int(row[3]) & 256))
     expect(f"component {name}: a GUID in capitals", True, bool(guid.match(row[1])))
@@ -93,13 +93,14 @@ expect("desktop shortcut's condition", "DESKTOPSHORTCUT = 1 OR (NOT DESKTOPSHORT
 # Per-machine data only: the registry values under HKLM (root 2), none under HKCU (root 1).
 expect("registry roots", {"2"}, {row[1] for row in rows("Registry")})
 shortcuts = {row[0]: row for row in rows("Shortcut")}
-expect("shortcut folders", {"StartMenuShortcut": "ProgramMenuFolder", "DesktopShortcut": "DesktopFolder"},
+expect("shortcut folders", {"StartMenuShortcut": "ProgramMenuFolder", "GuideShortcut": "ProgramMenuFolder",
+                            "DesktopShortcut": "DesktopFolder"},
        {name: row[1] for name, row in shortcuts.items()})
-# A versioned file carries its version (Windows Installer then compares versions), not a hash.
-files = rows("File")
-expect("files", ["tessel.exe"], [row[0] for row in files])
-expect("tessel.exe has a version and language", True, all(files[0][4:6]) if files else False)
-expect("MsiFileHash rows", [], rows("MsiFileHash"))
+# A versioned file carries its version (Windows Installer then compares versions), not a hash; the guide its hash.
+files = {row[0]: row for row in rows("File")}
+expect("files", ["tessel.exe", "tessel_guide.html"], sorted(files))
+expect("tessel.exe has a version and language", True, all(files.get("tessel.exe", [""] * 6)[4:6]))
+expect("files with a hash", ["tessel_guide.html"], [row[0] for row in rows("MsiFileHash")])
 
 # Upgrades: earlier versions found and removed before this one installs, later ones refuse it with a message.
 upgrades = {row[6]: row for row in rows("Upgrade")}
@@ -126,8 +127,8 @@ mkdir -p "$work/newer"
 cp "$exe" "$work/newer/tessel.exe"
 printf '\0\0\0\0\0\0\0\0' >>"$work/newer/tessel.exe"
 newer=$work/newer/tessel-$newer_version-$platform.msi
-cmake -DWXS="$root/packaging/tessel.wxs" -DEXE="$work/newer/tessel.exe" -DICON="$icon" -DPLATFORM="$platform" \
-  -DVERSION="$newer_version" -DSOURCE_DATE_EPOCH_FILE="$epoch_file" -DWORK_DIR="$work/newer/work" -DOUTPUT="$newer" \
+cmake -DWXS="$root/packaging/tessel.wxs" -DEXE="$work/newer/tessel.exe" -DGUIDE="$guide" -DICON="$icon" \
+  -DPLATFORM="$platform" -DVERSION="$newer_version" -DSOURCE_DATE_EPOCH_FILE="$epoch_file" -DWORK_DIR="$work/newer/work" -DOUTPUT="$newer" \
   -DWIXL="$(command -v wixl)" -DMSIBUILD="$(command -v msibuild)" -DMSIINFO="$(command -v msiinfo)" \
   -DOSSLSIGNCODE="$(command -v osslsigncode)" -DOPENSSL="$(command -v openssl)" -P "$root/packaging/make-msi.cmake"
 newer_product=$(property "$newer" ProductCode)
@@ -226,14 +227,18 @@ field() {
 # check_installed VERSION PRODUCT EXE: what an installed version leaves.
 check_installed() {
   local v=$1 code=$2 program=$3 text link
-  expect "files in $folder after installing $v" "tessel.exe" "$(ls "$unix_folder" 2>/dev/null | xargs)"
+  expect "files in $folder after installing $v" "tessel-guide.html tessel.exe" \
+    "$(LC_ALL=C ls "$unix_folder" 2>/dev/null | xargs)"
   cmp -s "$program" "$unix_folder/tessel.exe" || fail "$folder\\tessel.exe is not the program of version $v"
-  link=$(shortcut Tessel programs)
-  if [ -z "$link" ]; then
-    fail "no Tessel shortcut in the Start menu after installing $v"
-  else
-    expect "Start-menu shortcut of $v" "$folder\\tessel.exe in $folder" "$(link_target "$link")"
-  fi
+  cmp -s "$guide" "$unix_folder/tessel-guide.html" || fail "$folder\\tessel-guide.html is not the guide built"
+  for link in "Tessel tessel.exe" "Tessel guide tessel-guide.html"; do
+    text=$(shortcut "${link% *}" programs)
+    if [ -z "$text" ]; then
+      fail "no ${link% *} shortcut in the Start menu after installing $v"
+    else
+      expect "Start-menu shortcut ${link% *} of $v" "$folder\\${link##* } in $folder" "$(link_target "$text")"
+    fi
+  done
   link=$(shortcut Tessel desktop)
   if [ "$platform" = x64 ]; then
     if [ -z "$link" ]; then fail "no desktop shortcut after installing $v with DESKTOPSHORTCUT=1 (or its upgrade)"; else

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the zip and the Debian package with cpack and checks them with the ecosystem's own validators.
-# usage: check-packages.sh CPackConfig.cmake OUT_DIR VERSION TESSEL.exe TESSEL_X86_64.exe
+# usage: check-packages.sh CPackConfig.cmake OUT_DIR VERSION TESSEL.exe TESSEL_X86_64.exe TESSEL-GUIDE.html
 set -euo pipefail
-config=$1 out=$2 version=$3 exe=$4 exe64=$5
+config=$1 out=$2 version=$3 exe=$4 exe64=$5 guide=$6
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 rm -rf "$out"
@@ -13,7 +13,8 @@ for package in "$zip" "$deb"; do
   [ -f "$package" ] || { echo "check-packages: cpack made no $package" >&2; exit 1; }
 done
 
-# The zip: exactly three files, the texts in CRLF, and the very tessel.exe that was built, with its version resource.
+# The zip: exactly four files, the texts in CRLF, the guide and the very tessel.exe that were built, with its version
+# resource.
 /usr/bin/python3 - "$zip" "$exe" "$version" "$exe64" <<'PY' || failures=$((failures + 1))
 import sys, zipfile
 import pefile
@@ -25,7 +26,8 @@ def expect(what, expected, actual):
         failed.append(f"{what}: expected {expected!r}, got {actual!r}")
 
 with zipfile.ZipFile(zip_path) as archive:
-    expect(f"files of {zip_path}", ["LICENSE.txt", "README.txt", "tessel.exe"], sorted(archive.namelist()))
+    expect(f"files of {zip_path}", ["LICENSE.txt", "README.txt", "tessel-guide.html", "tessel.exe"],
+           sorted(archive.namelist()))
     for name in ("README.txt", "LICENSE.txt"):
         text = archive.read(name) if name in archive.namelist() else b""
         lines = text.split(b"\n")
@@ -74,6 +76,7 @@ for line in failed:
     print("check-packages:", line, file=sys.stderr)
 sys.exit(1 if failed else 0)
 PY
+unzip -p "$zip" tessel-guide.html | cmp -s - "$guide" || fail "tessel-guide.html in the zip is not the guide built"
 
 # The Debian package: its fields and files, then lintian with every tag it can show.
 # amd64 and Wine's 64-bit part, so that no i386 package is needed; Wine's 32-bit part serves too.
@@ -88,8 +91,10 @@ expected_files="/usr/bin/tessel
 /usr/lib/tessel/win32/tessel.exe
 /usr/lib/tessel/win64/tessel.exe
 /usr/share/applications/tessel.desktop
+/usr/share/doc-base/tessel.tessel-guide
 /usr/share/doc/tessel/changelog.gz
 /usr/share/doc/tessel/copyright
+/usr/share/doc/tessel/tessel-guide.html
 /usr/share/icons/hicolor/32x32/apps/tessel.png
 /usr/share/icons/hicolor/64x64/apps/tessel.png
 /usr/share/man/man1/tessel.1.gz
@@ -111,6 +116,7 @@ for size in 32 64; do
 done
 cmp -s "$exe" "$tree/usr/lib/tessel/win32/tessel.exe" || fail "usr/lib/tessel/win32/tessel.exe is not the i686 tessel.exe built"
 cmp -s "$exe64" "$tree/usr/lib/tessel/win64/tessel.exe" || fail "usr/lib/tessel/win64/tessel.exe is not the x86-64 tessel.exe built"
+cmp -s "$guide" "$tree/usr/share/doc/tessel/tessel-guide.html" || fail "usr/share/doc/tessel/tessel-guide.html is not the guide built"
 
 # The maintainer scripts: postinst prepares the machine's prefix, also when Wine's wine.inf changes (the
 # trigger), postrm removes it; both strict, both POSIX sh, and neither may fail when Wine cannot help.

@@ -4,7 +4,7 @@
 # user), and dated by the first build's SOURCE_DATE_EPOCH. Leaves both builds' release files side by side for check-reproducible.sh and the signed
 # build's tree for check-signing.sh. Nothing is shared with the first build but the sources' contents.
 # usage: rebuild-release.sh FIRST_BUILD_DIR WORK_DIR
-# WORK_DIR/first and WORK_DIR/second then hold the five release files and x86/tessel.exe and x64/tessel.exe.
+# WORK_DIR/first and WORK_DIR/second then hold the seven release files and x86/tessel.exe and x64/tessel.exe.
 set -euo pipefail
 first_build=$(realpath "$1") work=$(realpath -m "$2")
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)

@@ -1,5 +1,6 @@
 // The WebAssembly core against the native build of the same sources: statements, cells, summaries and
-// placements for 400 seeds, computed in the browser from the module inside tessel.html and compared line by line.
+// placements for 400 seeds, computed in the browser from the module inside tessel.html and compared line by line;
+// and tessel-keys.html, over the same module, against tessel_keys, from which the guide's exercises come.
 'use strict';
 const assert = require('node:assert/strict');
 const { execFileSync } = require('node:child_process');
@@ -59,4 +60,29 @@ test(`the module in the page gives the native build's output for ${Seeds} seeds`
   assert.equal(b.length, a.length, 'line count');
   assert.ok(a.length > Seeds * 297, `only ${a.length} lines for ${Seeds} seeds`);
   await harness.expectClean(page);
+});
+
+// The exercise as the keys page shows it: its heading, then each paragraph and listing, a blank line between.
+function shownExercise(page) {
+  return page.evaluate(() => [...document.getElementById('x').children].map((e) => e.textContent).join('\n\n'));
+}
+
+test('tessel-keys.html gives tessel_keys\' listing and key, for a number in its address and for numbers typed in', async () => {
+  const address = '1', typed = ['0', '2026', '4294967295'];
+  const native = execFileSync(process.env.TESSEL_KEYS, [address, ...typed], { encoding: 'latin1' });
+  // tessel_keys prints each exercise as the guide holds it: a heading, then its text indented as code.
+  const expected = native.split(/^### /m).slice(1).map((text) => text.replace(/`/g, '').replace(/^ {4}/gm, '').trim());
+  const page = await harness.openKeys(browser, `#tick=${address}`);
+  assert.equal(await shownExercise(page), expected[0], `#tick=${address}`);
+  for (const [n, digits] of typed.entries()) {
+    await page.evaluate(() => {
+      const input = document.getElementById('n');
+      input.value = '';
+      input.focus();
+    });
+    for (const key of [...digits, 'Enter']) await page.press(key);
+    await harness.waitFor(page, (h) => document.querySelector('#x h2')?.textContent === h, `tessel.html#tick=${digits}`);
+    assert.equal(await shownExercise(page), expected[n + 1], `${digits} typed in`);
+  }
+  await harness.expectClean(page, harness.keysUrl);
 });

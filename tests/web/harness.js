@@ -1,5 +1,5 @@
 // Shared by the browser suites: the engine they run in (TESSEL_ENGINE=chromium|firefox|webkit), tessel.html
-// from disk, real input at a control's centre, and the module inside the page; every browser launched here
+// and tessel-keys.html from disk, real input at a control's centre, and the module inside the page; every browser launched here
 // is closed by the suite's after hook, also on failure.
 'use strict';
 const assert = require('node:assert/strict');
@@ -11,6 +11,7 @@ const engines = { chromium: './engine-chromium', firefox: './engine-firefox', we
 assert.ok(engines[engine], `TESSEL_ENGINE=${engine}: not one of ${Object.keys(engines).join(', ')}`);
 const pagePath = process.env.TESSEL_PAGE;
 const pageUrl = pathToFileURL(pagePath).href;
+const keysUrl = process.env.TESSEL_KEYS_PAGE ? pathToFileURL(process.env.TESSEL_KEYS_PAGE).href : null;
 
 // Returns the engine's browser: version, open(url, options) and close().
 function launch() {
@@ -41,6 +42,13 @@ async function waitFor(page, fn, arg, timeout = 10000) {
 async function open(browser, hash = '#tick=0', options = {}) {
   const page = await browser.open(pageUrl + hash, { width: 1280, height: 1024, ...options });
   await waitFor(page, () => typeof window.tesselSendCommand === 'function');
+  return page;
+}
+
+// Opens tessel-keys.html with `hash` ('#tick=N') and waits for that exercise's listing and key.
+async function openKeys(browser, hash) {
+  const page = await browser.open(keysUrl + hash, { width: 1280, height: 1024 });
+  await waitFor(page, () => document.querySelectorAll('#x pre').length === 2);
   return page;
 }
 
@@ -151,15 +159,15 @@ function axe(page) {
   }, [source, AxeTags]);
 }
 
-// The page's own errors and requests: none but the page itself may be fetched.
-async function expectClean(page) {
+// The page's own errors and requests: none but the page itself (tessel.html, or `url`) may be fetched.
+async function expectClean(page, url = pageUrl) {
   const seen = page.collect ? await page.collect() : page.seen;
   assert.deepEqual(seen.errors, [], 'console errors or uncaught exceptions');
-  const foreign = seen.requests.filter((u) => u.split('#')[0] !== pageUrl && !u.startsWith('data:'));
+  const foreign = seen.requests.filter((u) => u.split('#')[0] !== url && !u.startsWith('data:'));
   assert.deepEqual(foreign, [], 'requests other than the page itself');
 }
 
 module.exports = {
-  engine, launch, note, sleep, waitFor, open, center, click, pageUrl, moduleBase64, moduleExports, tableControls, pageControls, statusText, caption,
-  messageBoxes, expectClean, axe,
+  engine, launch, note, sleep, waitFor, open, openKeys, center, click, pageUrl, moduleBase64, moduleExports, tableControls, pageControls, statusText, caption,
+  messageBoxes, expectClean, axe, keysUrl,
 };

@@ -15,10 +15,7 @@ case "${1:-}" in
     ;;
   stop)
     export WINEPREFIX=$TESSEL_WINE_DIR/shared
-    if [ -d "$WINEPREFIX" ]; then
-      wineserver -k 2>/dev/null || true
-      wineserver -w 2>/dev/null || true
-    fi
+    tessel_stop_wineserver
     ;;
   *) echo "usage: $0 start|stop win32|win64" >&2; exit 2 ;;
 esac
