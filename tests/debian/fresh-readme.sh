@@ -1,18 +1,12 @@
 #!/bin/sh
-# mmdebstrap's customize hook for fresh-debian.sh: the README's two commands in the root $1 as its user runs them,
-# without a display. In the results: NAME.log, NAME.status ("EXIT SECONDS"), the screenshot, os-release, wine.txt.
-set -u
-root=$1
-user=$TESSEL_FRESH_USER
-results=$TESSEL_FRESH_RESULTS
+# fresh-debian.sh's last hook: the README's two commands in the root $1 as its user runs them, without a display.
+# In TESSEL_FRESH_RESULTS: NAME.log and NAME.status ("EXIT SECONDS") for each, the screenshot, os-release, wine.txt.
 for command in run test; do
   started=$(date +%s)
-  chroot "$root" runuser -u "$user" -- env -i HOME="/home/$user" USER="$user" LOGNAME="$user" LANG=C.UTF-8 \
-    TERM=dumb PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    bash -c "cd ~/tessel && scripts/$command.sh" >"$results/$command.log" 2>&1
-  echo "$? $(($(date +%s) - started))" >"$results/$command.status"
+  chroot "$1" runuser -u student -- env -i HOME=/home/student USER=student LOGNAME=student LANG=C.UTF-8 TERM=dumb \
+    PATH=/usr/local/bin:/usr/bin:/bin bash -c "cd ~/tessel && scripts/$command.sh" \
+    >"$TESSEL_FRESH_RESULTS/$command.log" 2>&1
+  echo "$? $(($(date +%s) - started))" >"$TESSEL_FRESH_RESULTS/$command.status"
 done
-cp "$root/etc/os-release" "$results/"
-cp "$root/home/$user/tessel/build/tessel-screenshot.png" "$results/" 2>/dev/null
-chroot "$root" sh -c 'wine --version 2>/dev/null || echo "no wine"' >"$results/wine.txt"
-exit 0
+cp "$1/etc/os-release" "$1/home/student/tessel/build/tessel-screenshot.png" "$TESSEL_FRESH_RESULTS/"
+chroot "$1" sh -c 'wine --version 2>/dev/null || echo "no wine"' >"$TESSEL_FRESH_RESULTS/wine.txt"
