@@ -32,7 +32,8 @@ read -r run_status run_seconds <"$results/run.status" || run_status=none
 read -r test_status test_seconds <"$results/test.status" || test_status=none
 {
   echo "suite: $suite ($(sed -n 's/^PRETTY_NAME="\(.*\)"/\1/p' "$results/os-release"))," \
-    "checkout $(git log -1 --format='%h %s'), $(date -u '+%Y-%m-%d %H:%M UTC'); wine: $(cat "$results/wine.txt"); the whole run: $((SECONDS - began)) s"
+    "checkout $(git log -1 --format='%h %s'), $(date -u '+%Y-%m-%d %H:%M UTC');" \
+    "wine: $(cat "$results/wine.txt"); the whole run: $((SECONDS - began)) s"
   echo "scripts/run.sh: exit $run_status, ${run_seconds:-?} s"
   grep -E '^(run: |screenshot|tessel.exe exited)' "$results/run.log" | sed 's/^/  /'
   echo "scripts/test.sh: exit $test_status, ${test_seconds:-?} s"

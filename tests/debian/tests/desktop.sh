@@ -14,8 +14,8 @@ shift 2
 export WINEPREFIX=$data/win64 WINEARCH=win64 WINEDEBUG=-all WINELOADER=/usr/lib/wine/wine64
 remote() { XDG_CACHE_HOME=$data/cache "$WINELOADER" /usr/local/lib/tessel-tests/tessel_remote.exe "$@" | tr -d '\r'; }
 ms() { echo $(($(date +%s%3N) - began)); }
-x_window() { xwininfo -root -tree | awk -v t="\"$1\": (\"$2\" \"$3\")" 'index($0, t) { print $1; exit }'; }
-usable() { xprop -root _NET_CLIENT_LIST | grep -qiw -- "$1" && xwininfo -id "$1" | grep -q IsViewable; }
+x_window() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\": (\"$2\" \"$3\")" 'index($0, t) { print $1; exit }'; }
+usable() { xprop -root _NET_CLIENT_LIST | grep -qiw -- "$1" && xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 stop() { [ -z "$pid" ] || kill -KILL -- "-$pid"; [ ! -d "$data" ] || /usr/lib/wine/wineserver64 -k; }
 trap '{ stop; tessel_stop_openbox; tessel_stop_xvfb; } 2>/dev/null' EXIT
 trap 'exit 143' TERM INT
@@ -67,8 +67,8 @@ start() {
   echo "  start $1: managed window $window, WM_NAME $(xprop -id "$window" WM_NAME | sed 's/.*= //'), WM_CLASS" \
     "$(xprop -id "$window" WM_CLASS | sed 's/.*= //'), place $(remote place)," \
     "$(xwininfo -id "$window" | awk '/Override Redirect/ { print "override-redirect", $4 }')"
-  echo "start $1: window $window_ms ms, 25 captions $(ms) ms ($look), load average $load${notice_ms:+, notice" \
-    "after $notice_ms ms}"
+  echo "start $1: window $window_ms ms, 25 captions $(ms) ms ($look), load average $load" \
+    "${notice_ms:+(notice after $notice_ms ms)}"
   remote close 10000 >/dev/null || { echo "  start $1: the window did not close"; status=1; }
   wait "$pid"
   rc=$? pid=

@@ -10,7 +10,7 @@ wine_inf=/usr/share/wine/wine.inf
 id "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 prefix=$home/.local/share/tessel
-note() { echo "$1: $([ "$2" -eq 0 ] && echo ok || echo FAILED)${3:+: $3}" && [ "$2" -eq 0 ] || failed+=" $1"; }
+note() { echo "$1: $([ "$2" -eq 0 ] && echo ok || echo FAILED)${3:+: ${*:3}}" && [ "$2" -eq 0 ] || failed+=" $1"; }
 apt() { DEBIAN_FRONTEND=noninteractive LANG=C apt-get -y -q "$@" >>"$artifacts/apt.log" 2>&1; }
 # The machine's prefix is there and current, as the launcher's own functions judge it.
 # shellcheck source=../../../packaging/prefix.sh
