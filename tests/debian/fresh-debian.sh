@@ -28,15 +28,15 @@ TMPDIR=$PWD/build/fresh-debian TESSEL_FRESH_RESULTS=$results mmdebstrap --mode=u
   "deb $TESSEL_DEBIAN_MIRROR $suite-updates main" "deb $TESSEL_DEBIAN_SECURITY $suite-security main" \
   >"$results/mmdebstrap.log" 2>&1 || echo "fresh-debian: mmdebstrap failed: $(tail -n 3 "$results/mmdebstrap.log")"
 
-read -r run_status run_seconds <"$results/run.status" || run_status=none
-read -r test_status test_seconds <"$results/test.status" || test_status=none
 {
   echo "suite: $suite ($(sed -n 's/^PRETTY_NAME="\(.*\)"/\1/p' "$results/os-release"))," \
     "checkout $(git log -1 --format='%h %s'), $(date -u '+%Y-%m-%d %H:%M UTC');" \
     "wine: $(cat "$results/wine.txt"); the whole run: $((SECONDS - began)) s"
-  echo "scripts/run.sh: exit $run_status, ${run_seconds:-?} s"
-  grep -E '^(run: |screenshot|tessel.exe exited)' "$results/run.log" | sed 's/^/  /'
-  echo "scripts/test.sh: exit $test_status, ${test_seconds:-?} s"
-  grep -E '^== |tests passed|tests failed|^fuzz: |^[0-9]+ passed|^test: ' "$results/test.log" | sed 's/^/  /'
+  for command in run test; do
+    echo "scripts/$command.sh: $(cat "$results/$command.status" 2>/dev/null || echo 'not run')"
+    grep -E '^(run: |screenshot|tessel.exe exited|== |fuzz: |test: )|tests (passed|failed)' "$results/$command.log" |
+      sed 's/^/  /'
+  done
 } | tee "$results/summary.txt"
-[ "$run_status" = 0 ] && [ -s "$results/tessel-screenshot.png" ] && [ "$test_status" = 0 ]
+[ "$(cat "$results"/{run,test}.status 2>/dev/null | grep -c '^exit 0,')" = 2 ] &&
+  [ -s "$results/tessel-screenshot.png" ]

@@ -1,10 +1,8 @@
 #!/bin/bash
-# Starts of tessel in turn on one X display (Xvfb, openbox) as the user running this; stops at one that fails.
-# usage (from the tests folder): debian/tests/desktop.sh LIMIT_S SCREENS_DIR START...
-# Each is timed to a managed, viewable window "Tessel C-Language Simulator" of class tessel.exe and to its 25th
-# caption (tessel_remote.exe ready), closed, and the launcher must exit 0; the notice is timed and its screen saved.
-# fresh-N: Wine stopped and the user's prefix removed first. killed-N: the launcher's process group (it, and cp or
-# wineboot; Wine's server and services leave it) killed while it prepares the prefix.
+# Starts of tessel in turn on one X display as the user running this, until one fails; usage (in the tests folder):
+# debian/tests/desktop.sh LIMIT_S SCREENS_DIR START... Each is timed to a managed, viewable window of its title and
+# class and to its 25th caption (tessel_remote.exe ready), then closed; the launcher must exit 0. fresh-N: Wine
+# stopped and the user's prefix removed first. killed-N: the launcher's process group killed while it prepares.
 set -uo pipefail
 # shellcheck source=tests/display/display.sh
 . display/display.sh
@@ -30,7 +28,7 @@ crash() {
     fi
   done
   [ -n "$sign" ] || { echo "start $1: the launcher was never seen preparing"; return 1; }
-  kill -KILL -- "-$pid" && wait "$pid"
+  kill -KILL -- "-$pid" && wait "$pid" 2>/dev/null
   pid=
   for name in lock win64.new win64 win64/.tessel-ready; do [ ! -e "$data/$name" ] || left="$left $name"; done
   echo "start $1: the launcher's process group killed after $(ms) ms, while $sign; left:${left:- nothing}"
@@ -39,6 +37,7 @@ crash() {
 # start NAME: one start; a line of figures, "start NAME: ...", and what was seen on lines of their own, indented.
 start() {
   local window='' notice='' notice_ms='' window_ms load look status rc
+  # The notice is timed and its screen saved.
   case $1 in fresh-*) /usr/lib/wine/wineserver64 -w; rm -rf "$data" ;; esac
   touch /tmp/began && began=$(date +%s%3N)
   setsid tessel >"/tmp/tessel-$1.log" 2>&1 &
@@ -64,9 +63,6 @@ start() {
   # the captions before it shows its window: the remote says whether they were all there at its first look.
   window_ms=$(ms) load=$(cut -d' ' -f1-3 /proc/loadavg) look=$(remote ready 30000)
   status=$?
-  echo "  start $1: managed window $window, WM_NAME $(xprop -id "$window" WM_NAME | sed 's/.*= //'), WM_CLASS" \
-    "$(xprop -id "$window" WM_CLASS | sed 's/.*= //'), place $(remote place)," \
-    "$(xwininfo -id "$window" | awk '/Override Redirect/ { print "override-redirect", $4 }')"
   echo "start $1: window $window_ms ms, 25 captions $(ms) ms ($look), load average $load" \
     "${notice_ms:+(notice after $notice_ms ms)}"
   remote close 10000 >/dev/null || { echo "  start $1: the window did not close"; status=1; }

@@ -3,21 +3,18 @@
 # on a user's machine, the starts (desktop.sh) as an ordinary user. Each step prints "NAME: ok[: ...]" or
 # "NAME: FAILED[: ...]"; a failed step is noted and the test goes on, then fails at its end.
 set -u
-artifacts=${AUTOPKGTEST_ARTIFACTS:-/tmp}/$1 user=${AUTOPKGTEST_NORMAL_USER:-student} failed=''
+artifacts=${AUTOPKGTEST_ARTIFACTS:-/tmp}/$1 user=${AUTOPKGTEST_NORMAL_USER:-student} wine_inf=/usr/share/wine/wine.inf
 # The tests folder, where the user running desktop.sh may read it.
 mkdir -p "$artifacts" && cp -rT . /tmp/tests && chmod -R a+rX /tmp/tests && cd /tmp/tests || exit 1
-wine_inf=/usr/share/wine/wine.inf
 id "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user"
-home=$(getent passwd "$user" | cut -d: -f6)
-prefix=$home/.local/share/tessel
+home=$(getent passwd "$user" | cut -d: -f6) failed='' && prefix=$home/.local/share/tessel
 note() { echo "$1: $([ "$2" -eq 0 ] && echo ok || echo FAILED)${3:+: ${*:3}}" && [ "$2" -eq 0 ] || failed+=" $1"; }
 apt() { DEBIAN_FRONTEND=noninteractive LANG=C apt-get -y -q "$@" >>"$artifacts/apt.log" 2>&1; }
 # The machine's prefix is there and current, as the launcher's own functions judge it.
 # shellcheck source=../../../packaging/prefix.sh
 machine() ( . /usr/lib/tessel/prefix.sh && tessel_wine && tessel_prefix_current "$TESSEL_MACHINE_DIR/$TESSEL_ARCH" )
 size() { du -sh "$1" 2>/dev/null | cut -f1; }
-# install [NAME]: as a user does, apt-get update, then tessel with its Recommends; postinst prepares the machine's
-# prefix.
+# install [NAME]: as a user does, apt-get update, then tessel with its Recommends (postinst prepares the prefix).
 install() {
   local began=$SECONDS
   apt update && apt install tessel && machine
@@ -35,9 +32,9 @@ desktop() {
 # What installing costs on the fresh testbed, as apt says before it does anything, with Recommends (as a user's apt
 # installs) and without. apt says "Need to get A/B" when its cache holds all but A of B: B is what a machine downloads.
 cost() {
-  for how in --install-recommends --no-install-recommends; do
-    LANG=C apt-get install --assume-no "$how" tessel 2>&1 | grep -E '^(Need to get|After this|[0-9]+ upgraded)' |
-      sed "s/^/${how#--}: /"
+  for how in install-recommends no-install-recommends; do
+    LANG=C apt-get install --assume-no "--$how" tessel 2>&1 | grep -E '^(Need to get|After this|[0-9]+ up)' |
+      sed "s/^/$how: /"
   done
 }
 # Before Wine is there, the launcher (unpacked from the package) exits 1 and says what to install.
