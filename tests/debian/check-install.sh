@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 suite=${1:-bookworm} results=$PWD/build/check-install/${1:-bookworm}
-cache=$PWD/build/debian-cache/$suite base=$PWD/build/debian-roots/$suite.tar.gz
+cache=$PWD/build/debian-cache/$suite base=$PWD/build/debian-roots/$suite.tar.gz checkout=$(git log -1 --format=%h)
 [ "$(id -u)" -eq 0 ] || { echo "check-install: must run as root (apt-get, piuparts)" >&2; exit 1; }
 # shellcheck source=tests/debian/mirror.sh
 source tests/debian/mirror.sh
@@ -49,7 +49,7 @@ piuparts --distribution="$suite" --basetgz="$base" --mirror="$TESSEL_DEBIAN_MIRR
   --extra-repo="${sources[1]}" --extra-repo="${sources[2]}" --tmpdir="$PWD/build/piuparts" \
   --ignore=/var/cache/debconf/tmp.ci/ --no-upgrade-test "$deb" >"$results/piuparts.log" 2>&1 || status=1
 {
-  echo "suite: $suite, $(date -u '+%Y-%m-%d %H:%M UTC'), checkout $(git log -1 --format=%h)," \
+  echo "suite: $suite, $(date -u '+%Y-%m-%d %H:%M UTC'), checkout $checkout," \
     "$(basename "$deb") $(stat -c %s "$deb") bytes; autopkgtest $tested s, exit $status"
   # Each test's steps and starts, not the details below them.
   grep -v '^   ' "$results"/autopkgtest/*-stdout | sed 's|^.*/\(.*\)-stdout:|\1: |'

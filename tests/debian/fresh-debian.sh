@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 suite=${1:?usage: tests/debian/fresh-debian.sh SUITE} results=$PWD/build/fresh-debian/${1:-}
-cache=$PWD/build/debian-cache/$suite began=$SECONDS
+cache=$PWD/build/debian-cache/$suite began=$SECONDS checkout=$(git log -1 --format='%h %s')
 [ "$(id -u)" -eq 0 ] || { echo "fresh-debian: must run as root (mmdebstrap)" >&2; exit 1; }
 # shellcheck source=tests/debian/mirror.sh
 source tests/debian/mirror.sh
@@ -30,7 +30,7 @@ TMPDIR=$PWD/build/fresh-debian TESSEL_FRESH_RESULTS=$results mmdebstrap --mode=u
 
 {
   echo "suite: $suite ($(sed -n 's/^PRETTY_NAME="\(.*\)"/\1/p' "$results/os-release"))," \
-    "checkout $(git log -1 --format='%h %s'), $(date -u '+%Y-%m-%d %H:%M UTC');" \
+    "checkout $checkout, $(date -u '+%Y-%m-%d %H:%M UTC');" \
     "wine: $(cat "$results/wine.txt"); the whole run: $((SECONDS - began)) s"
   for command in run test; do
     echo "scripts/$command.sh: $(cat "$results/$command.status" 2>/dev/null || echo 'not run')"
