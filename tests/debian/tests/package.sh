@@ -70,7 +70,8 @@ wine-update() {
   desktop desktop first && touch "$wine_inf" && desktop wine-updated wine-updated
   grep -q '^  start wine-updated: notice window' "$artifacts/wine-updated.log"
   note notice $? "the user's prefix after Wine's update: $(size "$prefix")"
-  touch "$wine_inf" && dpkg-trigger --no-await "$wine_inf" && dpkg --triggers-only --pending && machine
+  touch "$wine_inf" && dpkg-trigger --no-await "$wine_inf" && dpkg --triggers-only --pending >>"$artifacts/apt.log" &&
+    machine
   note trigger $? && desktop triggered triggered
   ! grep -q 'notice window' "$artifacts/triggered.log"
   note "no notice" $?
