@@ -29,8 +29,8 @@ test_needs=(
   g++ libgtest-dev googletest
   openbox
   lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
-  lintian desktop-file-utils appstream python3-pefile
-  diffoscope-minimal=diffoscope locales shellcheck
+  lintian desktop-file-utils appstream python3-pefile liblnk-utils cabextract
+  diffoscope-minimal=diffoscope reprotest disorderfs faketime locales-all shellcheck
 )
 
 usage() { echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2; exit 2; }

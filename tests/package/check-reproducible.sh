@@ -1,118 +1,57 @@
 #!/usr/bin/env bash
-# Compares the release files of two builds that rebuild-release.sh laid side by side: every file's SHA-256, with
-# diffoscope's report of any that differ; then, in every file and every member unpacked from it, no path of
-# either build, and every date the one of SOURCE_DATE_EPOCH (or none, in the programs' headers).
-# usage: check-reproducible.sh WORK_DIR SOURCE_DATE_EPOCH_FILE PATH...
-# PATH...: the folders that must not appear inside any file (sources and builds of both).
+# The same bytes from the same sources: reprotest builds the release again as a person would (package.sh in a copy of
+# the sources), varying what it can; diffoscope compares. Then no shared path inside any file or member, every date
+# SOURCE_DATE_EPOCH's or none. usage: check-reproducible.sh FIRST_BUILD WORK_DIR (check-signing.sh uses WORK_DIR/second)
 set -euo pipefail
-work=$(realpath "$1") epoch=$(cat "$2")
-shift 2
+first_build=$(realpath "$1") work=$(realpath -m "$2") source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+release=$work/first/source-root/build/package files="build/package/tessel[-_.]* build/package/build/packaging/release/*/tessel.exe"
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
-
-cd "$work/first"
-files=$(find . -type f | sed 's|^\./||' | LC_ALL=C sort)
-expect_files=$(cd "$work/second" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
-[ "$files" = "$expect_files" ] || fail "the builds made different files: $(echo $files) and $(echo $expect_files)"
-printf '%-24s %8s  %-64s  %s\n' file bytes "SHA-256 of the first build" "second build"
-for file in $files; do
-  [ -f "$work/second/$file" ] || continue
-  first=$(sha256sum "$file" | cut -d' ' -f1) second=$(sha256sum "$work/second/$file" | cut -d' ' -f1)
-  if [ "$first" = "$second" ]; then
-    printf '%-24s %8s  %s  the same\n' "$file" "$(stat -c %s "$file")" "$first"
-  else
-    printf '%-24s %8s  %s  %s\n' "$file" "$(stat -c %s "$file")" "$first" "$second"
-    fail "$file differs between the builds; diffoscope says:"
-    diffoscope --no-progress --text - "$file" "$work/second/$file" | head -n 200 >&2 || true
-  fi
+# reprotest's disorderfs view of the tree, in another file order, that a killed run left mounted goes first, and at the end.
+unmount() { { findmnt -rn -o TARGET | grep -F "$work/" || true; } | xargs -r -n1 fusermount -uz; }
+unmount && trap unmount EXIT
+rm -rf "$work" && mkdir -p "$work/sources" "$work/tmp" "$release/build"
+quietly "$work/packages.log" cpack --config "$first_build/CPackConfig.cmake" -B "$work/packages" -G "ZIP;DEB"
+cp "$work/packages"/tessel[-_.]* "$release/" && (cd "$first_build" && cp --parents packaging/release/*/tessel.exe "$release/build/")
+tar -C "$source_dir" --exclude=./build --exclude=./.git -cf - . | tar -C "$work/sources" -xf -
+# The other user: owners, and whatever a build takes from its user, must not show.
+runner=(env) builder=$(id -un) epoch=$(cat "$first_build/packaging/source-date-epoch")
+nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+if [ "$(id -u)" = 0 ] && chown -R nobody:nogroup "$work" && "${nobody[@]}" test -w "$work/sources"; then
+  runner=("${nobody[@]}" env USER=nobody LOGNAME=nobody) builder=nobody; fi
+# reprotest's other time zone is UTC+14; where it is this one, its fixed UTC-12. Turkish case and collation differ from C's.
+variations=+all,-user_group,-domain_host,locales.locale=tr_TR.UTF-8$([ "$(date +%z)" != +1400 ] || echo ,-timezone)
+echo "$checker: the first build by $(id -un), umask $(umask), TZ=${TZ:-$(date +%Z)}; the second by $builder, varying $variations"
+"${runner[@]}" HOME="$work" TMPDIR="$work/tmp" SOURCE_DATE_EPOCH="$epoch" reprotest --verbosity 1 --min-cpus 1 \
+  --variations="$variations" --control-build "$work/first" --store-dir "$work/store" -s "$work/sources" \
+  "scripts/package.sh && cp -a . '$work/second'" "$files" || fail "reprotest found differences, or could not build"
+[ ! -d "$work/second" ] || tree=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$work/second/build/package/build/CMakeCache.txt")
+[ -z "${tree:-}" ] || { mkdir -p "$(dirname "$tree")" && mv "$work/second" "$tree" && ln -s "$tree" "$work/second"; }
+# The dates and paths inside the files that both builds made. at FORMAT [SECONDS]: SOURCE_DATE_EPOCH in FORMAT,
+# or SECONDS. dates WHAT FORMAT [SECONDS]: the dates on stdin, blanks squeezed as the tools print them, are that.
+cd "$release" && export TZ=UTC LC_ALL=C && dos=$((epoch / 2 * 2)) && shopt -s lastpipe # dates, last in a pipeline, counts here
+at() { date -d "@${2:-$epoch}" "+$1" | tr -s ' '; }
+dates() { expect "$file: $1" "$(at "$2" "${3:-}")" "$(tr -s ' ' | sort -u)"; }
+for file in tessel[-_.]* build/packaging/release/*/tessel.exe; do
+  into=$work/unpacked/$file && mkdir -p "$into"
+  case $file in
+    *.zip) unzip -q -d "$into" "$file"
+      zipinfo -v "$file" | sed -n 's/^ *file last modified on (DOS date\/time): *//p' | dates "DOS dates" '%Y %b %e %T' "$dos"
+      zipinfo -v "$file" | sed -n 's/^ *file last modified on (UT extra field modtime): *\(.*UTC\)$/\1/p' |
+        dates "extended time stamps" '%Y %b %e %T UTC' ;;
+    *.deb) dpkg-deb -R "$file" "$into/tree"
+      # An ar header's date is bytes 16 to 27 of the 60 before each member's data.
+      ar tvO "$file" | awk '{ print $NF }' | while read -r offset; do
+        dd if="$file" bs=1 skip=$((offset - 44)) count=12 2>/dev/null | tr -d ' ' && echo; done | dates "ar members' dates" %s
+      { dpkg-deb --ctrl-tarfile "$file" && dpkg-deb --fsys-tarfile "$file"; } | tar -tv --full-time |
+        awk '{ print $4, $5 }' | dates "tar entries' dates" '%F %T' ;;
+    *.msi) (cd "$into" && msidump --tables --streams "$release/$file" >/dev/null) && msiextract -C "$into/files" "$file" >/dev/null
+      msiinfo suminfo "$file" | sed -n 's/^\(Created\|Last saved\): //p' | dates "summary's dates" '%a %b %e %T %Y'
+      # A cabinet holds local times, UTC here.
+      cabextract -l "$into/_Streams/tessel.cab" | sed -n 's/^ *[0-9]* | \(.*\) | .*/\1/p' |
+        dates "cabinet's dates" '%d.%m.%Y %T' "$dos" ;;
+    *.exe) x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^Time\/Date\t*//p' | dates "PE time stamp" '%a %b %e %T %Y' 0 ;;
+  esac
 done
-
-# Every file, and every member of the packages, as plain bytes: the zip's and the Debian package's members,
-# the MSIs' tables, streams and cabinet contents.
-unpacked=$work/unpacked
-rm -rf "$unpacked"
-for build in first second; do
-  for file in $files; do
-    into=$unpacked/$build/$file
-    mkdir -p "$into"
-    case "$file" in
-      *.zip) (cd "$into" && unzip -q "$work/$build/$file") ;;
-      *.deb) dpkg-deb -R "$work/$build/$file" "$into/tree" ;;
-      *.msi)
-        (cd "$into" && msidump --tables --streams "$work/$build/$file" >/dev/null)
-        msiextract -C "$into/files" "$work/$build/$file" >/dev/null
-        ;;
-    esac
-  done
-done
-for path in "$@"; do
-  found=$(grep -r -l -a -F -- "$path" "$work/first" "$work/second" "$unpacked" 2>/dev/null | head -n5 || true)
-  [ -z "$found" ] || fail "$path is written inside: $(echo $found)"
-done
-
-# The dates: none in the programs' headers; SOURCE_DATE_EPOCH in the zip, the Debian package's members, the
-# MSIs' summaries and their cabinets (which hold local times: UTC here).
-/usr/bin/python3 - "$work" "$epoch" $files <<'PY' || failures=$((failures + 1))
-import io, os, struct, subprocess, sys, tarfile, time, zipfile
-
-work, epoch, files = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
-utc = time.gmtime(epoch)
-dos = (utc.tm_year, utc.tm_mon, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec // 2 * 2)
-failed = []
-def expect(what, expected, actual):
-    if expected != actual:
-        failed.append(f"{what}: expected {expected!r}, got {actual!r}")
-
-def ar_members(data):
-    offset, members = 8, []
-    while offset < len(data):
-        header = data[offset:offset + 60]
-        name, mtime, size = header[:16].decode().strip(), int(header[16:28]), int(header[48:58])
-        members.append((name, mtime, data[offset + 60:offset + 60 + size]))
-        offset += 60 + size + size % 2
-    return members
-
-for build in ("first", "second"):
-    for name in files:
-        path = os.path.join(work, build, name)
-        what = f"{build} build: {name}"
-        data = open(path, "rb").read()
-        if name.endswith(".exe"):
-            pe = struct.unpack_from("<I", data, 0x3C)[0]
-            expect(f"{what}: PE header time stamp", 0, struct.unpack_from("<I", data, pe + 8)[0])
-        elif name.endswith(".zip"):
-            with zipfile.ZipFile(path) as archive:
-                for info in archive.infolist():
-                    expect(f"{what}: {info.filename}'s date", dos, info.date_time)
-        elif name.endswith(".deb"):
-            for member, mtime, content in ar_members(data):
-                expect(f"{what}: {member}'s date", epoch, mtime)
-                if member.endswith(".tar.gz") or member.endswith(".tar.xz"):
-                    with tarfile.open(fileobj=io.BytesIO(content)) as tar:
-                        for entry in tar:
-                            expect(f"{what}: {member}: {entry.name}'s date", epoch, entry.mtime)
-        elif name.endswith(".msi"):
-            summary = subprocess.run(["msiinfo", "suminfo", path], env=dict(os.environ, TZ="UTC", LC_ALL="C"),
-                                     capture_output=True, text=True, check=True).stdout
-            for field in ("Created", "Last saved"):
-                line = next((l for l in summary.splitlines() if l.startswith(field + ": ")), "")
-                expect(f"{what}: summary {field}", time.strftime("%a %b %e %H:%M:%S %Y", utc), line.split(": ", 1)[-1])
-            cab = subprocess.run(["msiinfo", "extract", path, "tessel.cab"], capture_output=True, check=True).stdout
-            files_offset, folders, count = struct.unpack_from("<I", cab, 16)[0], *struct.unpack_from("<HH", cab, 26)
-            offset = files_offset
-            for _ in range(count):
-                day, clock = struct.unpack_from("<HH", cab, offset + 10)
-                end = cab.index(b"\0", offset + 16)
-                stamp = ((day >> 9) + 1980, (day >> 5) & 15, day & 31, clock >> 11, (clock >> 5) & 63, (clock & 31) * 2)
-                expect(f"{what}: cabinet's {cab[offset + 16:end].decode()}", dos, stamp)
-                offset = end + 1
-for line in failed:
-    print("check-reproducible:", line, file=sys.stderr)
-sys.exit(1 if failed else 0)
-PY
-
-if [ "$failures" -ne 0 ]; then
-  echo "check-reproducible: $failures failures" >&2
-  exit 1
-fi
-echo "check-reproducible: both builds made the same $(echo "$files" | wc -l) files, with no build path inside and" \
-  "every date $(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC') or none"
+for path in "$source_dir" "$first_build" "$work/sources"; do found=$(grep -r -l -a -F -- "$path" . "$work/unpacked" | head -n5 | xargs || true)
+  [ -z "$found" ] || fail "$path is written inside: $found"; done
+finish "both builds made the same files, which hold no path of either build, and every date in them is $(at '%F %T UTC') or none"

@@ -1,12 +1,8 @@
-# Sourced by the package checks: failures are counted and said, in the checking script's name, and the script
-# goes on to say every one of them before it ends.
-checker=$(basename "$0" .sh)
-failures=0
-fail() {
-  echo "$checker: $*" >&2
-  failures=$((failures + 1))
-}
-# expect WHAT EXPECTED ACTUAL
-expect() {
-  [ "$2" = "$3" ] || fail "$1: expected \"$2\", got \"$3\""
-}
+# Sourced by the package checks: failures counted and said in the checker's name, all of them before it ends.
+# shellcheck shell=bash
+# expect WHAT EXPECTED ACTUAL. quietly LOG COMMAND...: output to LOG; if it fails, the log's end, and the end. finish SUMMARY...
+checker=$(basename "$0" .sh) failures=0
+fail() { echo "$checker: $*" >&2; failures=$((failures + 1)); }
+expect() { [ "$2" = "$3" ] || fail "$1: expected \"$2\", got \"$3\""; }
+quietly() { "${@:2}" >"$1" 2>&1 || { tail -n 40 "$1" >&2; echo "$checker: $2 failed, its log is $1" >&2; exit 1; }; }
+finish() { [ "$failures" -eq 0 ] || { echo "$checker: $failures failures" >&2; exit 1; }; echo "$checker: $*"; }
