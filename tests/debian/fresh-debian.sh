@@ -1,65 +1,42 @@
 #!/usr/bin/env bash
-# Tries the README's two commands as a new user would: a fresh minimal Debian root, this checkout's HEAD, no display.
-# usage: tests/debian/fresh-debian.sh SUITE   (bookworm or trixie; as root; several minutes, about a gigabyte of packages)
-# Results go to build/fresh-debian/SUITE/: run.log, test.log, the screenshot and summary.txt.
+# The README's two commands as a new user runs them (scripts/run.sh, then scripts/test.sh): an ordinary user with sudo
+# and no display, this checkout's HEAD, a fresh minimal Debian root that mmdebstrap makes in namespaces of its own,
+# hands to its hooks (the last one fresh-readme.sh) and removes. Results go to build/fresh-debian/SUITE/.
+# usage: tests/debian/fresh-debian.sh SUITE   (bookworm or trixie; as root; 10 to 20 minutes, about a gigabyte)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
-TESSEL_ROOT=$PWD
-suite=${1:?usage: tests/debian/fresh-debian.sh SUITE (bookworm or trixie)}
-source tests/debian/debian-root.sh
-debian_root_prerequisites fresh-debian
+suite=${1:?usage: tests/debian/fresh-debian.sh SUITE} results=$PWD/build/fresh-debian/${1:-}
+cache=$PWD/build/debian-cache/$suite began=$SECONDS checkout=$(git log -1 --format='%h %s')
+[ "$(id -u)" -eq 0 ] || { echo "fresh-debian: must run as root (mmdebstrap)" >&2; exit 1; }
+# shellcheck source=tests/debian/mirror.sh
+source tests/debian/mirror.sh
+rm -rf "$results" && mkdir -p "$results" "$cache"
+apt-get install -y -q -o DPkg::Lock::Timeout=600 mmdebstrap >/dev/null
+echo "fresh-debian: a minimal $suite root, the README's commands in it (log: $results/mmdebstrap.log)"
+# The host's own certificate authorities (a network's TLS proxy, say) go in, so that npm reaches its registry.
+# shellcheck disable=SC2016 # mmdebstrap gives the hooks the root as $1
+TMPDIR=$PWD/build/fresh-debian TESSEL_FRESH_RESULTS=$results mmdebstrap --mode=unshare --variant=minbase \
+  --include=git,ca-certificates,sudo --skip=essential/unlink --setup-hook='mkdir -p "$1/var/cache/apt/archives"' \
+  --setup-hook="sync-in $cache /var/cache/apt/archives" \
+  --customize-hook='chroot "$1" useradd --create-home --shell /bin/bash student' \
+  --customize-hook='echo "student ALL=(ALL) NOPASSWD: ALL" >"$1/etc/sudoers.d/student"' \
+  --customize-hook='cp -RT /usr/local/share/ca-certificates "$1/usr/local/share/ca-certificates"' \
+  --customize-hook='chroot "$1" update-ca-certificates >/dev/null' \
+  --customize-hook="git -c safe.directory='*' clone -q --no-hardlinks $PWD \"\$1/home/student/tessel\"" \
+  --customize-hook='chroot "$1" chown -R student: /home/student/tessel' --customize-hook=tests/debian/fresh-readme.sh \
+  --customize-hook="sync-out /var/cache/apt/archives $cache" "$suite" /dev/null "$TESSEL_DEBIAN_MIRROR" \
+  "deb $TESSEL_DEBIAN_MIRROR $suite-updates main" "deb $TESSEL_DEBIAN_SECURITY $suite-security main" \
+  >"$results/mmdebstrap.log" 2>&1 || echo "fresh-debian: mmdebstrap failed: $(tail -n 3 "$results/mmdebstrap.log")"
 
-results=$PWD/build/fresh-debian/$suite
-root=$PWD/build/fresh-debian/root-$suite
-user=student
-home=/home/$user
-rm -rf "$results"
-mkdir -p "$results"
-
-debian_root_guard "$root"
-
-began=$SECONDS
-echo "fresh-debian: making a minimal $suite root in $root"
-debian_root_create "$suite" "$root"
-debian_root_mount "$root"
-made=$((SECONDS - began))
-
-# An ordinary user who may use sudo, as on a desktop machine, with this checkout's HEAD in the home folder.
-debian_root_exec "$root" useradd --create-home --shell /bin/bash "$user"
-echo "$user ALL=(ALL) NOPASSWD: ALL" >"$root/etc/sudoers.d/$user"
-chmod 0440 "$root/etc/sudoers.d/$user"
-git clone --quiet --no-hardlinks "$PWD" "$root$home/tessel"
-head=$(git -C "$root$home/tessel" log -1 --format='%h %s')
-debian_root_exec "$root" chown -R "$user:$user" "$home/tessel"
-
-# Runs one README command as the user, without DISPLAY; sets $seconds and $status.
-readme_command() {
-  local name=$1 command=$2 started=$SECONDS
-  echo "fresh-debian: $command"
-  status=0
-  debian_root_exec "$root" runuser -u "$user" -- env HOME="$home" USER="$user" LOGNAME="$user" \
-    bash -c "cd ~/tessel && $command" >"$results/$name.log" 2>&1 || status=$?
-  seconds=$((SECONDS - started))
-  echo "fresh-debian: $command: exit $status after $seconds s"
-}
-
-readme_command run scripts/run.sh
-run_status=$status run_seconds=$seconds
-cp "$root$home/tessel/build/tessel-screenshot.png" "$results/" 2>/dev/null || true
-readme_command test scripts/test.sh
-test_status=$status test_seconds=$seconds
-
-wine_version=$(debian_root_exec "$root" sh -c 'wine --version 2>/dev/null || echo "no wine"')
-os=$(. "$root/etc/os-release" && echo "$PRETTY_NAME")
 {
-  echo "suite: $suite ($os), $(date -u '+%Y-%m-%d %H:%M UTC')"
-  echo "checkout: $head"
-  echo "wine: $wine_version"
-  echo "minimal root: $made s"
-  echo "scripts/run.sh: exit $run_status, $run_seconds s"
-  grep -E '^(run: |screenshot|tessel.exe exited)' "$results/run.log" | sed 's/^/  /' || true
-  echo "scripts/test.sh: exit $test_status, $test_seconds s"
-  grep -E '^== |tests passed|tests failed|^fuzz: |^[0-9]+ passed|^# (pass|fail)|^test: ' "$results/test.log" |
-    sed 's/^/  /' || true
+  echo "suite: $suite ($(sed -n 's/^PRETTY_NAME="\(.*\)"/\1/p' "$results/os-release"))," \
+    "checkout $checkout, $(date -u '+%Y-%m-%d %H:%M UTC');" \
+    "wine: $(cat "$results/wine.txt"); the whole run: $((SECONDS - began)) s"
+  for command in run test; do
+    echo "scripts/$command.sh: $(cat "$results/$command.status" 2>/dev/null || echo 'not run')"
+    grep -E '^(run: |screenshot|tessel.exe exited|== |fuzz: |test: )|tests (passed|failed)' "$results/$command.log" |
+      sed 's/^/  /'
+  done
 } | tee "$results/summary.txt"
-[ "$run_status" -eq 0 ] && [ -s "$results/tessel-screenshot.png" ] && [ "$test_status" -eq 0 ]
+[ "$(cat "$results"/{run,test}.status 2>/dev/null | grep -c '^exit 0,')" = 2 ] &&
+  [ -s "$results/tessel-screenshot.png" ]
