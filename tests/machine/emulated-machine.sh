@@ -12,14 +12,16 @@ cache=${TESSEL_MACHINE_CACHE-${XDG_CACHE_HOME:-${HOME:-/nonexistent}/.cache}/tes
 store=${cache:-$here} cpus=$(($(nproc) < 4 ? $(nproc) : 4)) boot=$(cat /proc/sys/kernel/random/boot_id)
 # Only the release (the machine has no network); no Recommends but the X libraries Wine's 32-bit part loads.
 # shellcheck disable=SC2054 # commas separate packages
-spec=(-r bookworm -h tessel-i686 -z 8G --initsystem=none -s packagelists -- --mode=unshare --architectures=amd64,i386
+image_options=(-r bookworm -h tessel-i686 -z 8G --initsystem=none -s packagelists --
+  --mode=unshare --architectures=amd64,i386
   --include=linux-image-amd64,mount,wine,wine32:i386,fonts-wine,xvfb,x11-utils,openbox,cmake,mawk
   --include=libx{composite1,cursor1,fixes3,i6,inerama1,randr2,render1,xf86vm1}:i386 --aptopt='Acquire::Retries "3"'
   --dpkgopt=path-exclude=/usr/share/{doc,man,locale}/\* --customize-hook="copy-in $init /usr/local/sbin"
   --customize-hook='ln -sf /usr/local/sbin/emulated-machine-init.sh "$1/sbin/init"')
 prefix='set -e; export TESSEL_WINE_ARCH=win32; source tests/wine/wine-env.sh; tessel_use_shared_prefix; wineserver -w
 echo "Debian $(cat /etc/debian_version), Linux $(uname -r), $(wine --version)" >/run/tessel/about'
-key=$( (printf '%s\n' "${spec[@]}" "$prefix"; dpkg-query -W debvm; cat "$init" tests/wine/wine-env.sh) | sha256sum)
+key=$( (printf '%s\n' "${image_options[@]}" "$prefix"; dpkg-query -W debvm
+  cat "$init" tests/wine/wine-env.sh) | sha256sum)
 m=$store/${key:0:16} verdict=$store/kvm-fails-on-boot
 say() { echo "machine: $*" >&2; }
 # Why the machine cannot be had: said here, and by prepare on standard output too, for the caller's summary.
@@ -71,7 +73,7 @@ make_image() {
   [ "$(df --output=avail -m "$store" | tail -n1)" -ge 8000 ] || cannot "making it needs 8 GB free in $store"
   [ -n "$TESSEL_DEBIAN_MIRROR" ] || cannot "this host's apt sources name no Debian mirror (set TESSEL_DEBIAN_MIRROR)"
   say "making a Debian 12 machine with debvm-create from $TESSEL_DEBIAN_MIRROR (a few minutes)"
-  debvm-create -o "$img" "${spec[@]}" "$TESSEL_DEBIAN_MIRROR" </dev/null >"$log" 2>&1 ||
+  debvm-create -o "$img" "${image_options[@]}" "$TESSEL_DEBIAN_MIRROR" </dev/null >"$log" 2>&1 ||
     cannot "debvm-create could not make the machine: $(grep '^E:' "$log" | tail -n1) (log: $log)"
   { { /sbin/tune2fs -O filetype "$img" && { /sbin/e2fsck -fp "$img" || [ $? = 1 ]; }; } >>"$log" &&
     mv "$img" "$m/tessel.img"; } || cannot "tune2fs or e2fsck could not give the image file types (log: $log)"
