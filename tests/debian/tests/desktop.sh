@@ -37,12 +37,12 @@ crash() {
 # start NAME: one start; a line of figures, "start NAME: ...", and what was seen on lines of their own, indented.
 start() {
   local window='' notice='' notice_ms='' window_ms load look status rc
-  # The notice is timed and its screen saved.
   case $1 in fresh-*) /usr/lib/wine/wineserver64 -w; rm -rf "$data" ;; esac
   touch /tmp/began && began=$(date +%s%3N)
   setsid tessel >"/tmp/tessel-$1.log" 2>&1 &
   pid=$!
   case $1 in killed-*) crash "$1"; return ;; esac
+  # Until the window shows: Tessel's notice, if any, is timed and its screen saved.
   while [ "$(ms)" -lt $((limit * 1000)) ] && kill -0 "$pid" 2>/dev/null; do
     if [ -z "$notice_ms" ] && notice=$(x_window Tessel tessel-notice Xmessage) && usable "${notice:-none}"; then
       notice_ms=$(ms) && echo "  start $1: notice window $notice after $notice_ms ms"
