@@ -20,6 +20,8 @@ if [ "$(id -u)" = 0 ] && chown -R nobody:nogroup "$work" && "${nobody[@]}" test 
   runner=("${nobody[@]}" env USER=nobody LOGNAME=nobody) builder=nobody; fi
 # reprotest's other time zone is UTC+14; where it is this one, its fixed UTC-12. Turkish case and collation differ from C's.
 variations=+all,-user_group,-domain_host,locales.locale=tr_TR.UTF-8$([ "$(date +%z)" != +1400 ] || echo ,-timezone)
+# The other file order is disorderfs, a FUSE view, which a container or a namespaced root may lack: said, not failed.
+[ -w /dev/fuse ] || variations+=,-fileordering
 echo "$checker: the first build by $(id -un), umask $(umask), TZ=${TZ:-$(date +%Z)}; the second by $builder, varying $variations"
 "${runner[@]}" HOME="$work" TMPDIR="$work/tmp" SOURCE_DATE_EPOCH="$epoch" reprotest --verbosity 1 --min-cpus 1 \
   --variations="$variations" --control-build "$work/first" --store-dir "$work/store" -s "$work/sources" \
