@@ -44,7 +44,8 @@ unix_folder=${folder//\\//} && unix_folder=$WINEPREFIX/drive_c/${unix_folder#C:/
 # or (as Wine puts them even for per-machine packages) the user, as lnkinfo reads them; or nothing.
 target() {
   local link && link=$(find "$WINEPREFIX/drive_c/ProgramData" "$WINEPREFIX/drive_c/users" -path "*/$1/${2:-Tessel}.lnk" -print -quit)
-  [ -z "$link" ] || lnkinfo "$link" | awk -F ': ' '/^\tLocal path/ { t = $2 } /^\tWorking directory/ { w = $2 }
+  # Debian 13's lnkinfo doubles every backslash of a path; Debian 12's does not.
+  [ -z "$link" ] || lnkinfo "$link" | sed 's/\\\\/\\/g' | awk -F ': ' '/^\tLocal path/ { t = $2 } /^\tWorking directory/ { w = $2 }
     END { sub(/\\$/, "", w); print t " in " w }'
 }
 # entry CODE: the uninstall entry of that product code as reg query prints it, or nothing. field NAME: its value.
