@@ -20,9 +20,7 @@ image_options=(-r bookworm -h tessel-i686 -z 8G --initsystem=none -s packagelist
   --customize-hook='ln -sf /usr/local/sbin/emulated-machine-init.sh "$1/sbin/init"')
 prefix='set -e; export TESSEL_WINE_ARCH=win32; source tests/wine/wine-env.sh; tessel_use_shared_prefix; wineserver -w
 echo "Debian $(cat /etc/debian_version), Linux $(uname -r), $(wine --version)" >/run/tessel/about'
-key=$( (printf '%s\n' "${image_options[@]}" "$prefix"; dpkg-query -W debvm
-  cat "$init" tests/wine/wine-env.sh) | sha256sum)
-m=$store/${key:0:16} verdict=$store/kvm-fails-on-boot
+verdict=$store/kvm-fails-on-boot m=
 say() { echo "machine: $*" >&2; }
 # Why the machine cannot be had: said here, and by prepare on standard output too, for the caller's summary.
 cannot() { say "$*"; [ "$mode" != prepare ] || echo "$*"; exit 1; }
@@ -55,7 +53,8 @@ machine() {
   [ -e "$run/booted" ] || stop
   wait "$pid" 2>/dev/null || status=$?; pid=
   [ ! -e "$run/status" ] || return 0
-  if [ ! -e "$run/booted" ] && [ "$status" != 0 ] && [ "$accel:$want" = kvm:auto ]; then
+  # Not judged by QEMU's status: stopped here while it stalls, QEMU ends with 0.
+  if [ ! -e "$run/booted" ] && [ "$accel:$want" = kvm:auto ]; then
     say "KVM runs no machine on this host; using QEMU's TCG until the host restarts"
     echo "$boot" >"$verdict" && TESSEL_MACHINE_ACCEL=tcg machine "$@"; return
   fi
@@ -89,6 +88,9 @@ prepare_prefixes() {
 # Makes or finds the machine, one caller at a time; of the machines kept, the three used last stay.
 prepare() {
   scripts/setup.sh machine >&2 || cannot "the emulator's packages (debvm, qemu-system-x86) could not be installed"
+  # Named for what makes it, debvm's version among them: so only once debvm is installed.
+  m=$store/$( (printf '%s\n' "${image_options[@]}" "$prefix"; dpkg-query -W debvm; cat "$init" tests/wine/wine-env.sh) |
+    sha256sum | cut -c1-16)
   mkdir -p "$store" "$here" && exec 9>"$store/.lock" && flock 9
   [ -e "$m/about" ] || { [ -e "$m/tessel.img" ] || make_image; prepare_prefixes; }
   touch "$m"
