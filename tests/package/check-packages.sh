@@ -3,7 +3,7 @@
 # usage: check-packages.sh CPackConfig.cmake OUT_DIR VERSION TESSEL.exe TESSEL_X86_64.exe TESSEL-GUIDE.html
 set -euo pipefail
 config=$1 out=$2 version=$3 exe=$4 exe64=$5 guide=$6 here=$(dirname "${BASH_SOURCE[0]}")
-source "$here/checks.sh"
+source "$here/../checks.sh"
 rm -rf "$out" && mkdir -p "$out" && quietly "$out/cpack.log" cpack --config "$config" -B "$out" -G "ZIP;DEB"
 zip=$out/tessel-$version-win32.zip deb=$out/tessel_${version}_amd64.deb tree=$out/tree control=$out/control
 for package in "$zip" "$deb"; do [ -f "$package" ] || { echo "$checker: cpack made no $package" >&2; exit 1; }; done
