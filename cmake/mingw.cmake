@@ -21,4 +21,4 @@ else()
   set(TESSEL_WINE_ARCH win32)
 endif()
 # Test programs run through a wrapper that keeps a private Wine prefix of that kind in the build tree.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run.sh ${TESSEL_WINE_ARCH})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/shared-prefix.sh run ${TESSEL_WINE_ARCH})

@@ -1,21 +1,19 @@
 #!/usr/bin/env bash
-# Starts (persistent) or stops the Wine server of the shared test prefix of the given kind.
-# usage: wine-server.sh start|stop win32|win64
+# The test programs' shared Wine prefix of one kind: its server started (persistent) or stopped with all that runs in
+# it, or a Windows console program run in it. usage: shared-prefix.sh start|stop|run win32|win64 [PROGRAM.exe ARGS...]
 set -euo pipefail
-export TESSEL_WINE_ARCH=${2:?usage: wine-server.sh start|stop win32|win64}
+usage="usage: shared-prefix.sh start|stop|run win32|win64 [PROGRAM.exe ARGS...]"
+export TESSEL_WINE_ARCH=${2:?$usage}
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
-case "${1:-}" in
+case "$1" in
   start)
     tessel_use_shared_prefix
-    # Fails harmlessly when a server already runs for the prefix.
+    # Fails harmlessly when a server already runs for the prefix. The prefix's own services start now, away from the
+    # test runner's pipes, which they would otherwise inherit and hold open.
     wineserver -p </dev/null >/dev/null 2>&1 || true
-    # Start the prefix's own services now, away from the test runner's pipes,
-    # which they would otherwise inherit and hold open.
     wine wineboot </dev/null >/dev/null 2>&1
     ;;
-  stop)
-    export WINEPREFIX=$TESSEL_WINE_DIR/shared
-    tessel_stop_wineserver
-    ;;
-  *) echo "usage: $0 start|stop win32|win64" >&2; exit 2 ;;
+  stop) export WINEPREFIX=$TESSEL_WINE_DIR/shared && tessel_stop_wineserver ;;
+  run) tessel_use_shared_prefix && exec wine "${@:3}" ;;
+  *) echo "$usage" >&2; exit 2 ;;
 esac
