@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Measures each Windows build of tessel.exe that Wine runs here (x86-64, then i686) against the empty window built
-# for the same processor, prints size, start-up, response and memory, checks the budgets; then the browser edition
-# (scripts/bench-web.sh). A build that cannot run here is said NOT MEASURED, with the reason. The driver,
-# bench/driver.cpp, measures under Wine and works out the medians and ratios; this script sets the stage and judges.
+# for the same processor, prints size, start-up, response and memory, checks the budgets; then the browser edition.
+# A build that cannot run here is said NOT MEASURED, with the reason. The driver, bench/driver.cpp, measures under
+# Wine and works out the medians and ratios; this script sets the stage and judges. bench/web_load.js measures and
+# judges the browser edition. usage: scripts/bench.sh [web]   (web: the browser edition alone)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-scripts/setup.sh run headless
+scripts/setup.sh test
 source tests/wine/wine-env.sh
 
 starts=${TESSEL_BENCH_STARTS:-25} notifications=10000 memory_samples=5
@@ -18,6 +19,7 @@ screen=1366x768 expected_window="1024 614 171 77"
 value() { tr -d '\r' <<<"$1" | awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }'; }
 at_most() { awk -v v="$1" -v b="$2" 'BEGIN { exit !(v <= b) }'; }
 verdict() { if at_most "$1" "$2"; then echo "within budget"; else echo "OVER BUDGET"; fi; }
+cpu_model() { awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo; }
 
 # import_list EXE: a line "DLL: function function ..." for each DLL that EXE imports from, as objdump reads them.
 import_list() {
@@ -54,21 +56,26 @@ report() {
   echo
   echo "Tessel benchmark of $preset ($TESSEL_WINE_ARCH prefix), $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo "pinning: $pinning"
-  echo "machine: $(nproc) CPUs, $(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo), $(wine --version), load $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "machine: $(nproc) CPUs, $(cpu_model), $(wine --version), load $(cut -d' ' -f1-3 /proc/loadavg)"
   echo
   echo "1. size: tessel.exe is $size bytes; budget $size_budget bytes: $(verdict "$size" "$size_budget")"
   printf '%s\n' "$imports" | sed 's/^/     imports /'
   [ "$dlls" = "$expected_imports" ] || echo "     unexpected import list: $dlls"
   echo "2. start-up to the 25th instruction caption, median of $starts starts each, Wine server warm:"
-  echo "     tessel.exe $(value "$startup" startup_tessel_median_ms) ms (range $(value "$startup" startup_tessel_range_ms)), empty window $(value "$startup" startup_minimal_median_ms) ms (range $(value "$startup" startup_minimal_range_ms))"
+  echo "     tessel.exe $(value "$startup" startup_tessel_median_ms) ms" \
+    "(range $(value "$startup" startup_tessel_range_ms)), empty window" \
+    "$(value "$startup" startup_minimal_median_ms) ms (range $(value "$startup" startup_minimal_range_ms))"
   echo "     ratio $startup_ratio; budget $startup_budget: $(verdict "$startup_ratio" "$startup_budget")"
   echo "     main window $win_w x $win_h at ($win_x, $win_y) on the ${screen/x/ x } screen"
   echo "3. response, $notifications double-clicks on the latch cell 711, each answered and checked at the end:"
-  echo "     $(value "$response" response_answered_us) us per double-click, $(value "$response" response_ignored_us) us per ignored message (WM_USER + 256)"
+  echo "     $(value "$response" response_answered_us) us per double-click," \
+    "$(value "$response" response_ignored_us) us per ignored message (WM_USER + 256)"
   echo "     ratio $(value "$response" response_ratio)"
   echo "4. memory of the running program minus the empty window's, median of $memory_samples starts each:"
-  echo "     VmRSS         $rss_tessel KiB - $rss_minimal KiB = $rss_extra KiB; target under $memory_target_kib KiB: $(verdict "$rss_extra" "$((memory_target_kib - 1))")"
-  echo "     PagefileUsage $pagefile_tessel KiB - $pagefile_minimal KiB = $pagefile_extra KiB; target under $memory_target_kib KiB: $(verdict "$pagefile_extra" "$((memory_target_kib - 1))")"
+  echo "     VmRSS         $rss_tessel KiB - $rss_minimal KiB = $rss_extra KiB;" \
+    "target under $memory_target_kib KiB: $(verdict "$rss_extra" "$((memory_target_kib - 1))")"
+  echo "     PagefileUsage $pagefile_tessel KiB - $pagefile_minimal KiB = $pagefile_extra KiB;" \
+    "target under $memory_target_kib KiB: $(verdict "$pagefile_extra" "$((memory_target_kib - 1))")"
   echo
 }
 
@@ -113,6 +120,23 @@ measure() {
   [ ${#over[@]} -eq 0 ] || { echo "$preset over budget: ${over[*]}"; return 1; }
 }
 
+# web: tessel.html in headless Chromium against the frame-only page: size, and load time to the 25th caption; fails
+# when the page is over its budget of 24,576 bytes.
+web() {
+  local began=$SECONDS bin=$PWD/build/wasm32 status=0
+  { cmake --preset wasm32 && cmake --build --preset wasm32 --target tessel_page -j"$(nproc)" &&
+    tests/web/tools.sh "$bin/tests/web/npm"; } >/dev/null || return
+  echo
+  echo "Tessel browser edition, $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "machine: $(nproc) CPUs, $(cpu_model), $(chromium --version 2>/dev/null | head -n1)," \
+    "load $(cut -d' ' -f1-3 /proc/loadavg)"
+  NODE_PATH=$bin/tests/web/npm/node_modules node bench/web_load.js "$bin/tessel.html" "$bin/web/tessel.wasm" \
+    "$bin/frame.html" "${TESSEL_BENCH_LOADS:-20}" 24576 || status=$?
+  echo "wall time: $((SECONDS - began)) s"
+  return "$status"
+}
+[ "${1:-}" != web ] || { web; exit; }
+
 over=() not_measured=()
 for build in mingw-x86_64:win64 mingw-i686:win32; do
   preset=${build%:*} arch=${build#*:}
@@ -134,7 +158,7 @@ for build in mingw-x86_64:win64 mingw-i686:win32; do
   set -e
   [ "$status" -eq 0 ] || over+=("$preset")
 done
-scripts/bench-web.sh || over+=("browser edition")
+web || over+=("browser edition")
 # Again at the end, where they are seen.
 [ ${#not_measured[@]} -eq 0 ] || printf 'bench: %s\n' "${not_measured[@]}" >&2
 [ ${#over[@]} -eq 0 ] || { echo "over budget: ${over[*]}"; exit 1; }
