@@ -7,10 +7,7 @@
 # its signatures are taken out and attached to the rebuilt programs and MSIs: that gives the signed files byte
 # for byte if, and only if, the rebuilt files are the very ones that were signed.
 set -euo pipefail
-if [ $# -ne 1 ] || [ ! -d "$1" ]; then
-  echo "usage: scripts/compare-release.sh RELEASE_DIR" >&2
-  exit 2
-fi
+{ [ $# -eq 1 ] && [ -d "$1" ]; } || { echo "usage: scripts/compare-release.sh RELEASE_DIR" >&2; exit 2; }
 release=$(realpath "$1")
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh package
@@ -18,23 +15,17 @@ scripts/setup.sh package
 work=$PWD/build/compare
 rm -rf "$work"
 mkdir -p "$work/signatures"
-# one PATTERN: the one file of the release whose name PATTERN matches.
-one() {
-  local file found=()
-  for file in "$release"/$1; do
-    [ ! -f "$file" ] || found+=("$file")
-  done
-  [ ${#found[@]} -eq 1 ] || { echo "compare-release: no single $1 in $release" >&2; exit 1; }
-  echo "${found[0]}"
-}
-# One to a line: set -e sees only the last command substitution of a line.
-zip=$(one 'tessel-*-win32.zip')
-deb=$(one 'tessel_*_amd64.deb')
-x86_msi=$(one 'tessel-*-x86.msi')
-x64_msi=$(one 'tessel-*-x64.msi')
-page=$(one tessel.html)
-keys=$(one tessel-keys.html)
-guide=$(one tessel-guide.html)
+# The one file of the release that each name matches.
+files=()
+for pattern in 'tessel-*-win32.zip' 'tessel-*-x86.msi' 'tessel-*-x64.msi' 'tessel_*_amd64.deb' tessel.html \
+  tessel-keys.html tessel-guide.html; do
+  # shellcheck disable=SC2206 # a glob, meant to expand
+  found=("$release"/$pattern)
+  { [ ${#found[@]} -eq 1 ] && [ -f "${found[0]}" ]; } ||
+    { echo "compare-release: no single $pattern in $release" >&2; exit 1; }
+  files+=("${found[0]}")
+done
+zip=${files[0]} x86_msi=${files[1]} x64_msi=${files[2]} deb=${files[3]}
 
 # The date: that of the Debian package's first ar member (bytes 24 to 35: the mtime of debian-binary).
 SOURCE_DATE_EPOCH=$(dd if="$deb" bs=1 skip=24 count=12 2>/dev/null | tr -d ' ')
@@ -61,7 +52,7 @@ esac
 
 scripts/package.sh
 differ=0
-for file in "$zip" "$x86_msi" "$x64_msi" "$deb" "$page" "$keys" "$guide"; do
+for file in "${files[@]}"; do
   name=$(basename "$file")
   if cmp -s "$file" "build/package/$name"; then
     echo "compare-release: $name is the same, SHA-256 $(sha256sum "$file" | cut -d' ' -f1)"

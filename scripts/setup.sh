@@ -1,43 +1,27 @@
 #!/usr/bin/env bash
 # Installs what the project's commands need on Debian 12 or 13 (amd64); quiet and quick when all is present.
-# usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]
-#   run       build tessel.exe and run it under Wine
-#   web       build the browser edition, tessel.html
-#   package   build the release files (scripts/package.sh)
-#   test      everything the test command needs (includes run, package and fuzz)
-#   fuzz      the fuzzing toolchain
-#   machine   the emulated Debian machine of tests/machine/emulated-machine.sh, for the 32-bit runs where Wine's
-#             32-bit part cannot run on this host
-#   headless  also Xvfb and the screenshot tools (run adds them itself when there is no display)
-# Wine's 32-bit part (wine32:i386) comes with run and test where the kernel runs 32-bit programs and TESSEL_NO_32BIT
-# is not set; when it cannot be installed (a stale i386 index, say), setup warns and goes on, and the 32-bit tests
-# run in an emulated machine (tests/machine/emulated-machine.sh) while run starts the x86-64 build.
+# usage: scripts/setup.sh WHAT... with WHAT the needs listed below (test: all but machine's; headless: Xvfb and the
+# screenshot tools). Wine's 32-bit part (wine32:i386) comes with run and test where the kernel runs 32-bit programs
+# and TESSEL_NO_32BIT is not set; when it cannot be installed (a stale i386 index, say), setup warns and goes on, and
+# the 32-bit tests run in the emulated machine of tests/machine/emulated-machine.sh while run starts the x86-64 build.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tests/wine/wine-env.sh"
 
-windows_build_needs=(
-  cmake make python3
-  g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-)
+windows_build_needs=(cmake make python3 g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+  binutils-mingw-w64-x86-64)
 run_needs=("${windows_build_needs[@]}" wine wine64 fonts-wine)
 headless_needs=(xvfb x11-utils imagemagick)
 fuzz_needs=(clang libclang-rt-dev)
 machine_needs=(debvm qemu-system-x86)
 web_needs=(cmake make python3 g++ clang lld)
 package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism unzip pandoc)
-test_needs=(
-  g++ libgtest-dev googletest
-  openbox
-  lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
-  lintian desktop-file-utils appstream python3-pefile liblnk-utils cabextract
-  diffoscope-minimal=diffoscope reprotest disorderfs faketime locales-all shellcheck
-)
+test_needs=(g++ libgtest-dev googletest openbox lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
+  lintian desktop-file-utils appstream python3-pefile liblnk-utils cabextract diffoscope-minimal=diffoscope reprotest
+  disorderfs faketime locales-all shellcheck)
 
 usage() { echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2; exit 2; }
 
-needs=()
-headless=
-want_wine32=
+needs=() headless='' want_wine32=''
 for want in "$@"; do
   case "$want" in
     run) needs+=("${run_needs[@]}") want_wine32=1 ;;
@@ -83,14 +67,16 @@ for package in "${needs[@]}"; do
 done
 # Wine's 32-bit part, installed when it can be: without it only the 32-bit Windows runs are left out.
 wine32=
-if [ -n "$want_wine32" ] && [ "${TESSEL_NO_32BIT:-0}" = 0 ] && ! installed wine32:i386 && tessel_kernel_runs_32bit; then
+if [ -n "$want_wine32" ] && [ "${TESSEL_NO_32BIT:-0}" = 0 ] && ! installed wine32:i386 && tessel_kernel_runs_32bit
+then
   wine32=wine32:i386
 fi
 [ ${#missing[@]} -gt 0 ] || [ -n "$wine32" ] || exit 0
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || fail "${missing[*]} $wine32 must be installed, which needs root: run as root or install sudo"
+  command -v sudo >/dev/null ||
+    fail "${missing[*]} $wine32 must be installed, which needs root: run as root or install sudo"
   sudo=(sudo)
 fi
 log=$(mktemp)
@@ -105,7 +91,8 @@ without_wine32() {
 }
 
 if [ -n "$wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo[@]}" dpkg --add-architecture i386 || without_wine32 "cannot enable the i386 architecture that Wine's 32-bit part needs"
+  "${sudo[@]}" dpkg --add-architecture i386 ||
+    without_wine32 "cannot enable the i386 architecture that Wine's 32-bit part needs"
 fi
 
 # An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
@@ -114,7 +101,8 @@ failed_indexes=
 if ! apt_get update; then
   failed_indexes=$(sed -n -e 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' \
     -e "s/^[EW]: The repository '\([^']*\)'.*/\1/p" "$log" | sort -u | paste -sd, | sed 's/,/, /g')
-  warn "apt-get update failed${failed_indexes:+ for $failed_indexes}: $(apt_error '(E|W)'); going on with the package lists at hand"
+  warn "apt-get update failed${failed_indexes:+ for $failed_indexes}: $(apt_error '(E|W)');" \
+    "going on with the package lists at hand"
 fi
 after_update=${failed_indexes:+ (apt-get update failed for $failed_indexes)}
 

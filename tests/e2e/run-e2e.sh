@@ -1,35 +1,21 @@
 #!/usr/bin/env bash
 # Runs the end-to-end driver against tessel.exe in a fresh copy of the Wine prefix on a private Xvfb screen.
 # usage: run-e2e.sh win32|win64 [--desktop REMOTE.exe] WIDTHxHEIGHT DRIVER.exe TESSEL.exe WORK_DIR [driver flags...]
-# win32 or win64: the kind of Wine prefix, as the programs were built for i686 or x86_64.
-# --desktop: as on a user's desktop, under the openbox window manager with Wine's default (managed)
-# windows; after the driver, desktop-check.sh looks at the window from the X side.
+# win32 or win64: the kind of Wine prefix, as the programs were built for i686 or x86_64. --desktop: as on a user's
+# desktop, under the openbox window manager with Wine's default (managed) windows; after the driver,
+# desktop-check.sh looks at the window from the X side.
 set -euo pipefail
-export TESSEL_WINE_ARCH=$1
-shift
+export TESSEL_WINE_ARCH=$1 && shift
 remote=
-if [ "${1:-}" = --desktop ]; then
-  remote=$(realpath "$2")
-  shift 2
-fi
-screen=$1 driver=$(realpath "$2") tessel=$(realpath "$3") work=$(realpath -m "$4")
+[ "${1:-}" != --desktop ] || { remote=$(realpath "$2") && shift 2; }
+screen=$1 driver=$(realpath "$2") tessel=$(realpath "$3") work=$(realpath -m "$4") here=$(dirname "${BASH_SOURCE[0]}")
 shift 4
-here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../wine/wine-env.sh"
-
-mkdir -p "$work"
-WINEPREFIX=$(mktemp -d "$work/prefix-$screen.XXXXXX")
-export WINEPREFIX
+mkdir -p "$work" && WINEPREFIX=$(mktemp -d "$work/prefix-$screen.XXXXXX") && export WINEPREFIX
 driver_pid=
-cleanup() {
-  # Ends every program in the prefix; killed outright (CTest's time limit), -p60 ends the server a minute later.
-  tessel_stop_wineserver
-  [ -z "$driver_pid" ] || wait "$driver_pid" 2>/dev/null || true
-  tessel_stop_openbox
-  tessel_stop_xvfb
-  rm -rf "$WINEPREFIX"
-}
-trap cleanup EXIT
+# Ends every program in the prefix; killed outright (CTest's time limit), -p60 ends the server a minute later.
+trap 'tessel_stop_wineserver; [ -z "$driver_pid" ] || wait "$driver_pid" 2>/dev/null || true
+  tessel_stop_openbox; tessel_stop_xvfb; rm -rf "$WINEPREFIX"' EXIT
 trap 'exit 130' INT TERM
 
 tessel_start_xvfb "$screen"
