@@ -26,7 +26,8 @@ for target in "${targets[@]}"; do
 
   # The executions of libFuzzer's final stats, the coverage and features of its DONE line (none after a crash).
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
-  read -r cov ft < <(sed -E -n 's/^#[0-9]+[[:space:]]+DONE.* cov: ([0-9]+) ft: ([0-9]+).*/\1 \2/p' "$log" | tail -n1) || true
+  read -r cov ft < <(sed -E -n 's/^#[0-9]+[[:space:]]+DONE.* cov: ([0-9]+) ft: ([0-9]+).*/\1 \2/p' "$log" |
+    tail -n1) || true
   if [ "$status" -eq 0 ]; then
     printf '%-18s ok    execs %-10s cov %-5s ft %s\n' "$target" "${execs:-?}" "${cov:-?}" "${ft:-?}"
   else

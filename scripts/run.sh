@@ -1,28 +1,23 @@
 #!/usr/bin/env bash
-# Builds tessel.exe if needed and starts it under Wine in a private prefix: the 32-bit build, the program
-# of the zip, where Wine's 32-bit part runs, and the x86-64 build otherwise (TESSEL_NO_32BIT=1 chooses it).
-# Without a display it runs under Xvfb, saves a screenshot, closes the window
-# and reports the screenshot's path and the program's exit code.
+# Builds tessel.exe if needed and starts it under Wine in a private prefix: the 32-bit build, the program of the zip,
+# where Wine's 32-bit part runs, and the x86-64 build otherwise (TESSEL_NO_32BIT=1 chooses it). Without a display it
+# runs under Xvfb, saves a screenshot, closes the window and reports the screenshot's path and the program's exit code.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ -n "${DISPLAY:-}" ]; then scripts/setup.sh run; else scripts/setup.sh run headless; fi
 
 source tests/wine/wine-env.sh
+preset=mingw-i686-run
 if tessel_wine_runs win32; then
-  preset=mingw-i686-run
   echo "run: the 32-bit tessel.exe (i686) under Wine's 32-bit part" >&2
 else
-  preset=mingw-x86_64-run
-  echo "run: the x86-64 tessel.exe under Wine's 64-bit part; not the 32-bit one: $(tessel_wine_not_run_reason win32)" >&2
-  export TESSEL_WINE_ARCH=win64
-  unset TESSEL_WINE_DIR
+  echo "run: the x86-64 tessel.exe under Wine's 64-bit part; not the 32-bit one:" \
+    "$(tessel_wine_not_run_reason win32)" >&2
+  preset=mingw-x86_64-run && export TESSEL_WINE_ARCH=win64 && unset TESSEL_WINE_DIR
   source tests/wine/wine-env.sh
 fi
-
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
-bin=$PWD/build/$preset
-exe=$bin/shell/tessel.exe
+cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
+bin=$PWD/build/$preset && exe=$bin/shell/tessel.exe
 
 # On the user's desktop the window is an ordinary one of its window manager (Wine's defaults).
 if [ -n "${DISPLAY:-}" ]; then

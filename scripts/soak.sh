@@ -27,6 +27,6 @@ bin=$PWD/build/$preset
 started=$SECONDS
 # The driver prints the figures before the first double-click, after the first thousand and after the last,
 # and fails when windows or GDI objects differ or memory grew between the last two.
-TESSEL_SOAK_CLICKS=$clicks "${inside[@]}" tests/e2e/run-e2e.sh "$arch" 1280x1024 "$bin/tests/e2e/tessel_e2e.exe" "$bin/shell/tessel.exe" \
-  "$bin/tests/e2e/runs" --gtest_filter='Soak.*' --gtest_brief=1
+TESSEL_SOAK_CLICKS=$clicks "${inside[@]}" tests/e2e/run-e2e.sh "$arch" 1280x1024 "$bin/tests/e2e/tessel_e2e.exe" \
+  "$bin/shell/tessel.exe" "$bin/tests/e2e/runs" --gtest_filter='Soak.*' --gtest_brief=1
 echo "soak: $((SECONDS - started)) s"

@@ -29,11 +29,13 @@ for build in native: wasm32: mingw-x86_64:win64 mingw-i686:win32; do
   if [ "$arch" = win32 ] && why=$(tests/machine/emulated-machine.sh prepare); then
     echo "test: $preset: the Windows tests run in an emulated Debian 12 machine: here, $reason." >&2
     elsewhere+=("$preset: the Windows tests ran in an emulated Debian 12 machine: here, $reason.")
-    tests/machine/emulated-machine.sh run ctest --preset "$preset" -LE package || failed+=("$preset (in the emulated machine)")
+    tests/machine/emulated-machine.sh run ctest --preset "$preset" -LE package ||
+      failed+=("$preset (in the emulated machine)")
     windows_runs=$((windows_runs + 1))
   else
     # Said loudly, not passed: these tests need a Wine that runs programs of this width.
-    not_run+=("$preset: the Windows tests under Wine were built but NOT RUN. $reason.${why:+ The emulated machine: $why.}")
+    not_run+=("$preset: the Windows tests under Wine were built but NOT RUN. $reason.${why:+ The emulated machine:" \
+      "$why.}")
     echo "test: ${not_run[-1]}" >&2
   fi
 done

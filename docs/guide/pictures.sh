@@ -15,7 +15,8 @@ tessel_start_xvfb 1280x1024
 wine "$bin/shell/tessel.exe" & pid=$!
 wine "$bin/tools/tessel_remote.exe" ready 30000 >/dev/null
 wine "$bin/tools/tessel_remote.exe" dblclick 711 769
-import -window "$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ {print $1; exit}')" "$shot"
+window=$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ {print $1; exit}')
+import -window "$window" "$shot"
 wine "$bin/tools/tessel_remote.exe" close 10000
 # dots N X Y ...: ImageMagick's arguments for a red disc numbered N centred at X,Y of the picture.
 dots() { while [ $# -gt 0 ]; do printf '%s\n' -fill '#c62828' -draw "circle $2,$3 $(($2 + 10)),$3" \
@@ -26,4 +27,5 @@ convert "$shot" "${draw[@]}" -draw 'rectangle 442,86 476,114' -draw 'rectangle 1
   "${window[@]}" PNG8:docs/guide/window.png
 mapfile -t status < <(dots 1 100 42 2 241 42 3 542 42)
 convert "$shot" -crop 960x26+0+793 +repage -background white -gravity south -splice 0x28 +gravity "${draw[@]}" \
-  -draw 'line 6,30 193,30' -draw 'line 197,30 286,30' -draw 'line 305,30 780,30' -stroke none "${status[@]}" PNG8:docs/guide/status.png
+  -draw 'line 6,30 193,30' -draw 'line 197,30 286,30' -draw 'line 305,30 780,30' -stroke none "${status[@]}" \
+  PNG8:docs/guide/status.png

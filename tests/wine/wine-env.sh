@@ -15,30 +15,19 @@ TESSEL_ROOT=${TESSEL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 TESSEL_WINE_ARCH=${TESSEL_WINE_ARCH:-win32}
 TESSEL_WINE_DIR=${TESSEL_WINE_DIR:-$TESSEL_ROOT/build/wine/$TESSEL_WINE_ARCH}
 
-export WINEARCH=$TESSEL_WINE_ARCH
-export WINEDEBUG=-all
 # No Mono or Gecko prompts while the prefix is made.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=$TESSEL_WINE_ARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-# tessel_wine_loader win32|win64: the path of Wine's loader for that kind of prefix, or nothing.
-# Debian's /usr/bin/wine picks the 32-bit loader whenever it is installed, so each is named directly;
-# elsewhere (WineHQ's builds, Wine's own WoW64 mode) wine64 or wine on the PATH serves.
+# tessel_wine_loader win32|win64: the path of Debian's Wine loader for that kind of prefix, or nothing (then Wine's
+# 64-bit loader from the PATH). /usr/bin/wine picks the 32-bit loader whenever wine32 is installed, and without it
+# falls back to the 64-bit one: so each is named directly.
 tessel_wine_loader() {
-  local candidate
-  if [ "$1" = win32 ] && [ -d /usr/lib/wine ]; then
-    # Debian's layout: wine32 brings this loader; without it /usr/bin/wine falls back to the 64-bit one.
+  if [ "$1" = win32 ]; then
     [ -x /usr/lib/wine/wine ] && echo /usr/lib/wine/wine
-  elif [ "$1" = win32 ]; then
-    command -v wine
+  elif [ -x /usr/lib/wine/wine64 ]; then
+    echo /usr/lib/wine/wine64
   else
-    for candidate in /usr/lib/wine/wine64 "$(command -v wine64 || true)" "$(command -v wine || true)"; do
-      # A 64-bit loader itself (an ELF file of class 2), not one of the scripts that choose a loader.
-      if [ -x "$candidate" ] && [ "$(od -An -tx1 -N5 "$candidate" 2>/dev/null | tr -d ' ')" = 7f454c4602 ]; then
-        echo "$candidate"
-        return 0
-      fi
-    done
-    return 1
+    command -v wine64
   fi
 }
 
@@ -91,10 +80,7 @@ export TESSEL_WINE_LOADER
 [ -z "$TESSEL_WINE_LOADER" ] || export WINELOADER=$TESSEL_WINE_LOADER
 # Exported, so that the scripts these ones start (desktop-check.sh) use the same loader.
 wine() {
-  if [ -z "$TESSEL_WINE_LOADER" ]; then
-    echo "wine: $(tessel_wine_not_run_reason "$TESSEL_WINE_ARCH")" >&2
-    return 127
-  fi
+  [ -n "$TESSEL_WINE_LOADER" ] || { echo "wine: $(tessel_wine_not_run_reason "$TESSEL_WINE_ARCH")" >&2; return 127; }
   "$TESSEL_WINE_LOADER" "$@"
 }
 export -f wine
