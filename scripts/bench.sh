@@ -3,7 +3,7 @@
 # for the same processor, prints size, start-up, response and memory, checks the budgets; then the browser edition.
 # A build that cannot run here is said NOT MEASURED, with the reason. The driver, bench/driver.cpp, measures under
 # Wine and works out the medians and ratios; this script sets the stage and judges. bench/web_load.js measures and
-# judges the browser edition. usage: scripts/bench.sh [web]   (web: the browser edition alone)
+# judges the browser edition. usage: scripts/bench.sh [web|mingw-x86_64|mingw-i686]   (that one alone)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
@@ -79,7 +79,7 @@ report() {
   echo
 }
 
-# measure PRESET: one build's figures; fails when a budget is missed. Run in a subshell of its own, so that its
+# measure PRESET: one build's figures; fails when a budget is missed. Run in a process of its own, so that its
 # Wine prefix, Xvfb and clean-up stay apart from the other build's.
 measure() {
   local began=$SECONDS
@@ -124,8 +124,9 @@ measure() {
 # when the page is over its budget of 24,576 bytes.
 web() {
   local began=$SECONDS bin=$PWD/build/wasm32 status=0
-  { cmake --preset wasm32 && cmake --build --preset wasm32 --target tessel_page -j"$(nproc)" &&
-    tests/web/tools.sh "$bin/tests/web/npm"; } >/dev/null || return
+  cmake --preset wasm32 >/dev/null
+  cmake --build --preset wasm32 --target tessel_page -j"$(nproc)" >/dev/null
+  tests/web/tools.sh "$bin/tests/web/npm" >/dev/null
   echo
   echo "Tessel browser edition, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo "machine: $(nproc) CPUs, $(cpu_model), $(chromium --version 2>/dev/null | head -n1)," \
@@ -135,30 +136,26 @@ web() {
   echo "wall time: $((SECONDS - began)) s"
   return "$status"
 }
-[ "${1:-}" != web ] || { web; exit; }
+case ${1:-} in
+  web) web; exit ;;
+  mingw-x86_64) export TESSEL_WINE_ARCH=win64 ;;&
+  mingw-i686) export TESSEL_WINE_ARCH=win32 ;;&
+  mingw-*) unset TESSEL_WINE_DIR; source tests/wine/wine-env.sh; measure "$1"; exit ;;
+  ?*) echo "usage: scripts/bench.sh [web|mingw-x86_64|mingw-i686]" >&2; exit 2 ;;
+esac
 
+# Each in a process of its own, where a failed step ends that measurement (set -e holds there).
 over=() not_measured=()
 for build in mingw-x86_64:win64 mingw-i686:win32; do
   preset=${build%:*} arch=${build#*:}
-  if ! tessel_wine_runs "$arch"; then
+  if tessel_wine_runs "$arch"; then
+    "$PWD/scripts/bench.sh" "$preset" || over+=("$preset")
+  else
     not_measured+=("$preset NOT MEASURED: $(tessel_wine_not_run_reason "$arch")")
     echo "bench: ${not_measured[-1]}" >&2
-    continue
   fi
-  # Not in a list with ||, where the subshell would run without set -e: a failed step ends that build's run.
-  set +e
-  (
-    set -e
-    export TESSEL_WINE_ARCH=$arch
-    unset TESSEL_WINE_DIR
-    source tests/wine/wine-env.sh
-    measure "$preset"
-  )
-  status=$?
-  set -e
-  [ "$status" -eq 0 ] || over+=("$preset")
 done
-web || over+=("browser edition")
+"$PWD/scripts/bench.sh" web || over+=("browser edition")
 # Again at the end, where they are seen.
 [ ${#not_measured[@]} -eq 0 ] || printf 'bench: %s\n' "${not_measured[@]}" >&2
 [ ${#over[@]} -eq 0 ] || { echo "over budget: ${over[*]}"; exit 1; }
