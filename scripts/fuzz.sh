@@ -4,23 +4,18 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh fuzz
 
-seconds=${1:-600}
-targets=(instruction_text port_registers port_summary random_table)
-build=build/fuzz
+seconds=${1:-600} build=build/fuzz targets=(instruction_text port_registers port_summary random_table)
 
 echo "== fuzz, ${seconds} s per target"
 cmake -S tests/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
-started=$SECONDS
-failed=()
+started=$SECONDS failed=()
 for target in "${targets[@]}"; do
   # New inputs go to a scratch corpus under build/, listed first; the repository's seeds are only read.
-  work=$build/run/$target
+  work=$build/run/$target log=$build/run/$target/log.txt status=0
   rm -rf "$work"
   mkdir -p "$work/corpus" "$work/artifacts"
-  log=$work/log.txt
-  status=0
   "$build/fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$work/artifacts/" "$work/corpus" "tests/fuzz/corpus/$target" >"$log" 2>&1 || status=$?
 

@@ -16,7 +16,8 @@ else
   preset=mingw-x86_64-run && export TESSEL_WINE_ARCH=win64 && unset TESSEL_WINE_DIR
   source tests/wine/wine-env.sh
 fi
-cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
 bin=$PWD/build/$preset && exe=$bin/shell/tessel.exe
 
 # On the user's desktop the window is an ordinary one of its window manager (Wine's defaults).

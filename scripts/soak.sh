@@ -8,13 +8,11 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
 source tests/wine/wine-env.sh
 
-clicks=${1:-20000}
-inside=()
+clicks=${1:-20000} inside=() preset=mingw-i686 arch=win32
 if tessel_wine_runs win32; then
-  preset=mingw-i686 arch=win32
   echo "soak: $preset"
 elif why=$(tests/machine/emulated-machine.sh prepare); then
-  preset=mingw-i686 arch=win32 inside=(tests/machine/emulated-machine.sh run)
+  inside=(tests/machine/emulated-machine.sh run)
   echo "soak: $preset in an emulated Debian 12 machine: here, $(tessel_wine_not_run_reason win32)"
 else
   preset=mingw-x86_64 arch=win64

@@ -8,11 +8,9 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
-
 source tests/wine/wine-env.sh
 
-not_run=() failed=() elsewhere=()
-windows_runs=0
+not_run=() failed=() elsewhere=() windows_runs=0
 for build in native: wasm32: mingw-x86_64:win64 mingw-i686:win32; do
   preset=${build%:*} arch=${build#*:}
   echo "== $preset"
@@ -40,9 +38,7 @@ for build in native: wasm32: mingw-x86_64:win64 mingw-i686:win32; do
   fi
 done
 scripts/fuzz.sh 12 || failed+=(fuzz)
-for line in "${elsewhere[@]}" "${not_run[@]}"; do
-  echo "test: $line" >&2
-done
+for line in "${elsewhere[@]}" "${not_run[@]}"; do echo "test: $line" >&2; done
 [ "$windows_runs" -gt 0 ] ||
   failed+=("Windows: neither build could run under Wine here, so nothing started the real window")
 [ ${#failed[@]} -eq 0 ] || { printf 'test: FAILED: %s\n' "${failed[@]}" >&2; exit 1; }

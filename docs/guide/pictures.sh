@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 scripts/setup.sh run headless
-cmake --preset mingw-i686-run >/dev/null && cmake --build --preset mingw-i686-run >/dev/null
+cmake --preset mingw-i686-run >/dev/null
+cmake --build --preset mingw-i686-run >/dev/null
 source tests/wine/wine-env.sh
 export WINEPREFIX=$TESSEL_WINE_DIR/run-headless
 [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" headless

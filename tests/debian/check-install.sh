@@ -17,7 +17,8 @@ grep -q '^root:' /etc/subuid || usermod --add-subuids 100000-165535 --add-subgid
 scripts/package.sh >"$results/package.txt"
 deb=$(realpath build/package/tessel_*_amd64.deb)
 # The remote control that waits for the window's captions and closes it, built for Wine's 64-bit part.
-cmake --preset mingw-x86_64-run >/dev/null && cmake --build --preset mingw-x86_64-run >/dev/null
+cmake --preset mingw-x86_64-run >/dev/null
+cmake --build --preset mingw-x86_64-run >/dev/null
 
 # The minimal root with the host's mirrors (main, -updates, -security) and their indexes, made again after a week;
 # each test and piuparts unpack it afresh and bring it up to date. The packages apt fetched stay in the cache.

@@ -11,7 +11,9 @@ remote=
 screen=$1 driver=$(realpath "$2") tessel=$(realpath "$3") work=$(realpath -m "$4") here=$(dirname "${BASH_SOURCE[0]}")
 shift 4
 source "$here/../wine/wine-env.sh"
-mkdir -p "$work" && WINEPREFIX=$(mktemp -d "$work/prefix-$screen.XXXXXX") && export WINEPREFIX
+mkdir -p "$work"
+WINEPREFIX=$(mktemp -d "$work/prefix-$screen.XXXXXX")
+export WINEPREFIX
 driver_pid=
 # Ends every program in the prefix; killed outright (CTest's time limit), -p60 ends the server a minute later.
 trap 'tessel_stop_wineserver; [ -z "$driver_pid" ] || wait "$driver_pid" 2>/dev/null || true

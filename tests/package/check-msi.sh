@@ -34,7 +34,8 @@ for link in "$WINEPREFIX"/drive_c/users/*/*; do if [ -L "$link" ]; then rm "$lin
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config \
   WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 mkdir -p "$HOME" "$WINEPREFIX/drive_c/packages" && tessel_start_xvfb 1280x1024
-wineserver -p </dev/null >/dev/null 2>&1 && wine wineboot </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1
+wine wineboot </dev/null >/dev/null 2>&1
 # From C:\packages, as from a local disk: Wine's start passes no quoted path to msiexec.
 cp "$msi" "$newer" "$WINEPREFIX/drive_c/packages/"
 old_msi="C:\\packages\\$(basename "$msi")" new_msi="C:\\packages\\$(basename "$newer")"

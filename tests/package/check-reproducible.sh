@@ -42,7 +42,8 @@ echo "$checker: the first build by $(id -un), umask $(umask), TZ=${TZ:-$(date +%
 # The dates and paths inside the files that both builds made. at FORMAT [SECONDS]: SOURCE_DATE_EPOCH in FORMAT,
 # or SECONDS. dates WHAT FORMAT [SECONDS]: the dates on stdin, blanks squeezed as the tools print them, are that.
 # dates comes last in its pipelines: with lastpipe its count of failures is this shell's.
-cd "$release" && export TZ=UTC LC_ALL=C && dos=$((epoch / 2 * 2)) && shopt -s lastpipe
+cd "$release"
+export TZ=UTC LC_ALL=C && dos=$((epoch / 2 * 2)) && shopt -s lastpipe
 at() { date -d "@${2:-$epoch}" "+$1" | tr -s ' '; }
 dates() { expect "$file: $1" "$(at "$2" "${3:-}")" "$(tr -s ' ' | sort -u)"; }
 for file in tessel[-_.]* build/packaging/release/*/tessel.exe; do

@@ -7,7 +7,8 @@ set -euo pipefail
 work=$(realpath "$1") version=$2 epoch_file=$3 && second=$work/second && build=$work/second/build/package/build
 release=$work/first/source-root/build/package packages=$work/signing/packages
 source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
-rm -rf "$work/signing" && mkdir -p "$work/signing" && cd "$work/signing"
+rm -rf "$work/signing" && mkdir -p "$work/signing"
+cd "$work/signing"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway test CA" -keyout ca.key -out ca.crt \
   -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway test signer/O=Tessel team" -CA ca.crt \
