@@ -41,7 +41,7 @@ tessel_start_xvfb "${TESSEL_SCREEN:-1280x1024}"
 wine "$exe" &
 tessel_pid=$!
 wine "$bin/tools/tessel_remote.exe" ready 30000 >/dev/null
-window=$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ {print $1; exit}')
+window=$(tessel_x_window '"Tessel C-Language Simulator": ("tessel.exe"')
 import -window "${window:-root}" "$screenshot"
 wine "$bin/tools/tessel_remote.exe" close 10000
 rc=0

@@ -16,7 +16,7 @@ tessel_start_xvfb 1280x1024
 wine "$bin/shell/tessel.exe" & pid=$!
 wine "$bin/tools/tessel_remote.exe" ready 30000 >/dev/null
 wine "$bin/tools/tessel_remote.exe" dblclick 711 769
-window=$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ {print $1; exit}')
+window=$(tessel_x_window '"Tessel C-Language Simulator": ("tessel.exe"')
 import -window "$window" "$shot"
 wine "$bin/tools/tessel_remote.exe" close 10000
 # dots N X Y ...: ImageMagick's arguments for a red disc numbered N centred at X,Y of the picture.

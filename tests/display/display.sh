@@ -10,6 +10,10 @@ tessel_end() {
   wait "$1" 2>/dev/null || true
 }
 
+# tessel_x_window TEXT: the first X window whose line in xwininfo's tree holds TEXT. awk reads to the end: exiting at
+# the match could end xwininfo, still writing, with SIGPIPE, which fails the pipeline under pipefail.
+tessel_x_window() { xwininfo -root -tree 2>/dev/null | awk -v t="$1" 'index($0, t) && !found { print $1; found = 1 }'; }
+
 # Starts Xvfb with a 24-bit screen of the given size (WxH) on a free display, which it names once it is ready;
 # sets DISPLAY and TESSEL_XVFB_PID. The caller stops it with tessel_stop_xvfb.
 tessel_start_xvfb() {

@@ -3,7 +3,7 @@
 # usage: desktop-check.sh TESSEL.exe REMOTE.exe WIDTHxHEIGHT   (DISPLAY, WINEPREFIX and the window manager set up)
 set -euo pipefail
 tessel=$1 remote=$2 screen=$3 title="Tessel C-Language Simulator" tessel_pid=
-source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh" && source "$(dirname "${BASH_SOURCE[0]}")/../display/display.sh"
 trap '[ -z "$tessel_pid" ] || kill "$tessel_pid" 2>/dev/null || true' EXIT
 # Where everything runs several times slower (an emulated machine), the time limits are that many times longer.
 scale=${TESSEL_TIME_SCALE:-1}
@@ -18,18 +18,19 @@ numeric() { printf '%d' "$1"; }
 root_windows() { xprop -root "$1" | sed -n 's/.*# //p' | tr ',' '\n' | tr -d ' ' | grep . || true; }
 client_list() { for w in $(root_windows _NET_CLIENT_LIST); do numeric "$w"; echo; done; }
 net_state() { xprop -id "$window" _NET_WM_STATE | sed 's/.*= *//'; }
-is_hidden() { net_state | grep -q _NET_WM_STATE_HIDDEN; }
+# grep reads all its input (no -q): an early exit could end the writer with SIGPIPE, which fails under pipefail.
+is_hidden() { net_state | grep _NET_WM_STATE_HIDDEN >/dev/null; }
 active_window() { numeric "$(root_windows _NET_ACTIVE_WINDOW | head -n1)"; }
 is_shown_and_active() { ! is_hidden && [ "$(active_window)" = "$(numeric "$window")" ]; }
 
 wine "$tessel" &
 tessel_pid=$!
 wine "$remote" ready $((30000 * scale)) || { echo "desktop-check: no ready Tessel window" >&2; exit 1; }
-window=$(xwininfo -root -tree | awk -v t="\"$title\": (\"tessel.exe\"" 'index($0, t) { print $1; exit }')
+window=$(tessel_x_window "\"$title\": (\"tessel.exe\"")
 [ -n "$window" ] || { echo "desktop-check: no X window titled \"$title\"" >&2; exit 1; }
 
 # A client of the window manager, not an override-redirect window it cannot see.
-client_list | grep -qx "$(numeric "$window")" ||
+client_list | grep -x "$(numeric "$window")" >/dev/null ||
   fail "_NET_CLIENT_LIST: $window is missing from { $(root_windows _NET_CLIENT_LIST | xargs) }"
 info=$(xwininfo -id "$window")
 field() { sed -n "s/^ *$1: *//p" <<<"$info"; }

@@ -89,7 +89,7 @@ if [ "$platform" = x64 ]; then
   program=$(target 'Start Menu/Programs') && program=${program% in *} window=
   wine "$program" </dev/null >/dev/null 2>&1 &
   for _ in $(seq 600); do
-    window=$(xwininfo -root -tree | awk '/"Tessel C-Language Simulator": \("tessel.exe"/ { print $1; exit }')
+    window=$(tessel_x_window '"Tessel C-Language Simulator": ("tessel.exe"')
     { [ -z "$window" ] && kill -0 $! 2>/dev/null; } || break
     sleep 0.1
   done

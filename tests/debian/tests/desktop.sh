@@ -12,7 +12,7 @@ shift 2
 export WINEPREFIX=$data/win64 WINEARCH=win64 WINEDEBUG=-all WINELOADER=/usr/lib/wine/wine64
 remote() { XDG_CACHE_HOME=$data/cache "$WINELOADER" /usr/local/lib/tessel-tests/tessel_remote.exe "$@" | tr -d '\r'; }
 ms() { echo $(($(date +%s%3N) - began)); }
-x_window() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\": (\"$2\" \"$3\")" 'index($0, t) { print $1; exit }'; }
+x_window() { tessel_x_window "\"$1\": (\"$2\" \"$3\")"; }
 usable() { xprop -root _NET_CLIENT_LIST | grep -qiw -- "$1" && xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 stop() { [ -z "$pid" ] || kill -KILL -- "-$pid"; [ ! -d "$data" ] || /usr/lib/wine/wineserver64 -k; }
 trap '{ stop; tessel_stop_openbox; tessel_stop_xvfb; } 2>/dev/null' EXIT
