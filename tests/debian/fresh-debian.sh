@@ -7,7 +7,7 @@
 # TESSEL_FRESH_ROBUSTNESS=N: after the commands, the racing-starts group N times (about a minute each).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
-suite=${1:?usage: tests/debian/fresh-debian.sh SUITE} archive=${TESSEL_FRESH_ARCHIVE:-all}
+suite=${1:?usage: tests/debian/fresh-debian.sh SUITE} archive=${TESSEL_FRESH_ARCHIVE:-main, -updates and -security}
 results=$PWD/build/fresh-debian/$suite${TESSEL_FRESH_ARCHIVE:+-$archive}
 cache=$PWD/build/debian-cache/$suite began=$SECONDS checkout=$(git log -1 --format='%h %s')
 [ "$(id -u)" -eq 0 ] || { echo "fresh-debian: must run as root (mmdebstrap)" >&2; exit 1; }
@@ -36,7 +36,7 @@ TMPDIR=$PWD/build/fresh-debian TESSEL_FRESH_RESULTS=$results TESSEL_FRESH_ROBUST
 
 {
   echo "suite: $suite ($(sed -n 's/^PRETTY_NAME="\(.*\)"/\1/p' "$results/os-release"))," \
-    "$archive archive, checkout $checkout, $(date -u '+%Y-%m-%d %H:%M UTC');" \
+    "archives: $archive; checkout $checkout, $(date -u '+%Y-%m-%d %H:%M UTC');" \
     "wine: $(cat "$results/wine.txt"); the whole run: $((SECONDS - began)) s"
   for command in run test; do
     echo "scripts/$command.sh: $(cat "$results/$command.status" 2>/dev/null || echo 'not run')"
