@@ -78,10 +78,20 @@ TESSEL_WINE_LOADER=$(tessel_wine_loader "$TESSEL_WINE_ARCH" || true)
 export TESSEL_WINE_LOADER
 # Wine starts its own helper programs with WINELOADER, so they too run in the prefix's kind.
 [ -z "$TESSEL_WINE_LOADER" ] || export WINELOADER=$TESSEL_WINE_LOADER
+# Debian's loaders are linked at 0x7d000000 and come without Wine's preloader, which would reserve Windows' fixed
+# ranges before anything else is mapped. The kernel places a 64-bit program's C heap at random up to 1 GB above it:
+# about one start in 7,700 the heap lies on 0x7ffe0000, where Wine must then map the shared user data, and that
+# process ends before it reaches the Wine server ("failed to map the shared user data", hidden by WINEDEBUG=-all;
+# CreateProcess says error 1359). Started without address randomization, which every process it starts inherits,
+# the heap begins just above the loader instead. Where the system refuses that (a container's seccomp filter),
+# as before.
+TESSEL_WINE_SETARCH=
+if setarch -R true 2>/dev/null; then TESSEL_WINE_SETARCH="setarch -R"; fi
+export TESSEL_WINE_SETARCH
 # Exported, so that the scripts these ones start (desktop-check.sh) use the same loader.
 wine() {
   [ -n "$TESSEL_WINE_LOADER" ] || { echo "wine: $(tessel_wine_not_run_reason "$TESSEL_WINE_ARCH")" >&2; return 127; }
-  "$TESSEL_WINE_LOADER" "$@"
+  $TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER" "$@"
 }
 export -f wine
 
