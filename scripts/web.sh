@@ -8,7 +8,6 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh web
 
 cmake --preset wasm32 >/dev/null
-
 cmake --build --preset wasm32 --target tessel_page -j"$(nproc)" >/dev/null
 page=$PWD/build/wasm32/tessel.html
 echo "page: $page ($(stat -c %s "$page") bytes)"
