@@ -1,4 +1,5 @@
-// Measures tessel.exe against the empty window under Wine: start-up, response to double-clicks and memory.
+// Measures tessel.exe against the empty window under Wine: start-up, response to double-clicks and memory; prints
+// each as its part of the benchmark's report and judges it against the budget it is given.
 #include "controls.h"
 
 #include <windows.h>
@@ -35,6 +36,8 @@ constexpr DWORD ReadyLimitMs = 20000;
 constexpr DWORD ExitLimitMs = 10000;
 constexpr int ResponseBlocks = 10;
 constexpr int ResponseWarmUp = 200;  // even, so it leaves the cell as it found it
+// The exit code of a measurement over its budget; any other failure exits with 1.
+constexpr int OverBudget = 3;
 
 double TicksPerMs;
 LONG (WINAPI* DelayExecution)(BOOLEAN alertable, const LARGE_INTEGER* timeout);
@@ -71,6 +74,11 @@ void PollPause()
     LARGE_INTEGER timeout;
     timeout.QuadPart = -PollPause100ns;
     DelayExecution(FALSE, &timeout);
+}
+
+const char* Verdict(bool within)
+{
+    return within ? "within budget" : "OVER BUDGET";
 }
 
 double Median(std::vector<double> values)
@@ -172,19 +180,18 @@ void Close(Running& run, const Subject& subject)
         Fail("%s ended with code %lu", subject.name, code);
 }
 
-// Starts alternate so that a drift of the machine's load falls on both programs alike.
-int MeasureStartup(int runs, const char* tesselExe, const char* emptyExe)
+// Starts alternate so that a drift of the machine's load falls on both programs alike. Over budget when the ratio of
+// the medians is, or when the main window is not placed as expected (WIDTH HEIGHT X Y).
+int MeasureStartup(int runs, const char* tesselExe, const char* emptyExe, double budget, char** expected)
 {
     if (runs < 1)
         Fail("at least one start of each program is needed");
     std::vector<double> tessel, empty;
+    RECT r{};
     for (int round = -1; round < runs; ++round) {  // round -1 warms the caches and is not counted
         Running t = Start(tesselExe, Tessel);
-        if (round == -1) {
-            RECT r;
+        if (round == -1)
             GetWindowRect(t.main, &r);
-            std::printf("window %ld %ld %ld %ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
-        }
         Close(t, Tessel);
         Running e = Start(emptyExe, Empty);
         Close(e, Empty);
@@ -193,15 +200,23 @@ int MeasureStartup(int runs, const char* tesselExe, const char* emptyExe)
             empty.push_back(e.readyMs);
         }
     }
-    std::printf("startup_runs %d\n", runs);
-    for (const auto* series : {&tessel, &empty}) {
-        const char* name = series == &tessel ? "tessel" : "minimal";
-        auto [least, most] = std::minmax_element(series->begin(), series->end());
-        std::printf("startup_%s_median_ms %.3f\n", name, Median(*series));
-        std::printf("startup_%s_range_ms %.2f-%.2f\n", name, *least, *most);
-    }
-    std::printf("startup_ratio %.3f\n", Median(tessel) / Median(empty));
-    return 0;
+    std::printf("2. start-up to the 25th instruction caption, median of %d starts each, Wine server warm:\n", runs);
+    auto [tesselLeast, tesselMost] = std::minmax_element(tessel.begin(), tessel.end());
+    auto [emptyLeast, emptyMost] = std::minmax_element(empty.begin(), empty.end());
+    std::printf("     tessel.exe %.3f ms (range %.2f-%.2f), empty window %.3f ms (range %.2f-%.2f)\n", Median(tessel),
+                *tesselLeast, *tesselMost, Median(empty), *emptyLeast, *emptyMost);
+    double ratio = Median(tessel) / Median(empty);
+    std::printf("     ratio %.3f; budget %.2f: %s\n", ratio, budget, Verdict(ratio <= budget));
+    long window[] = {r.right - r.left, r.bottom - r.top, r.left, r.top};
+    bool placed = true;
+    for (int i = 0; i < 4; ++i)
+        placed = placed && window[i] == std::atol(expected[i]);
+    std::printf("     main window %ld x %ld at (%ld, %ld) on the %d x %d screen", window[0], window[1], window[2],
+                window[3], GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    if (!placed)
+        std::printf("; UNEXPECTED: expected %s x %s at (%s, %s)", expected[0], expected[1], expected[2], expected[3]);
+    std::printf("\n");
+    return ratio <= budget && placed ? 0 : OverBudget;
 }
 
 // SB_GETTEXTA is not marshalled between processes: the text is written into a buffer lent by the target.
@@ -277,10 +292,10 @@ int MeasureResponse(int notifications, const char* tesselExe)
 
     double answeredUs = answeredMs * 1000 / notifications;
     double ignoredUs = ignoredMs * 1000 / notifications;
-    std::printf("response_notifications %d\n", notifications);
-    std::printf("response_answered_us %.3f\n", answeredUs);
-    std::printf("response_ignored_us %.3f\n", ignoredUs);
-    std::printf("response_ratio %.3f\n", answeredUs / ignoredUs);
+    std::printf("3. response, %d double-clicks on the latch cell %d, each answered and checked at the end:\n",
+                notifications, LatchPortBBit3);
+    std::printf("     %.3f us per double-click, %.3f us per ignored message (WM_USER + 256)\n", answeredUs, ignoredUs);
+    std::printf("     ratio %.3f\n", answeredUs / ignoredUs);
     return 0;
 }
 
@@ -303,8 +318,9 @@ void SampleMemory(const char* exe, const Subject& subject, Memory& memory)
     Close(run, subject);
 }
 
-// Starts alternate, as for the start-up; each line holds tessel.exe's median, the empty window's and the difference.
-int MeasureMemory(int samples, const char* tesselExe, const char* emptyExe)
+// Starts alternate, as for the start-up. Over budget when tessel.exe's median takes TARGET KiB or more than the
+// empty window's, by either count.
+int MeasureMemory(int samples, const char* tesselExe, const char* emptyExe, double target)
 {
     if (samples < 1 || samples % 2 == 0)
         Fail("an odd number of samples is needed, so that each median is one of them");
@@ -313,12 +329,15 @@ int MeasureMemory(int samples, const char* tesselExe, const char* emptyExe)
         SampleMemory(tesselExe, Tessel, tessel);
         SampleMemory(emptyExe, Empty, empty);
     }
-    std::printf("memory_samples %d\n", samples);
-    double rss[] = {Median(tessel.rss), Median(empty.rss)};
-    double pagefile[] = {Median(tessel.pagefile), Median(empty.pagefile)};
-    std::printf("memory_vmrss_kib %.0f %.0f %.0f\n", rss[0], rss[1], rss[0] - rss[1]);
-    std::printf("memory_pagefile_kib %.0f %.0f %.0f\n", pagefile[0], pagefile[1], pagefile[0] - pagefile[1]);
-    return 0;
+    std::printf("4. memory of the running program minus the empty window's, median of %d starts each:\n", samples);
+    bool within = true;
+    for (bool rss : {true, false}) {
+        double t = Median(rss ? tessel.rss : tessel.pagefile), e = Median(rss ? empty.rss : empty.pagefile);
+        std::printf("     %-13s %.0f KiB - %.0f KiB = %.0f KiB; target under %.0f KiB: %s\n",
+                    rss ? "VmRSS" : "PagefileUsage", t, e, t - e, target, Verdict(t - e < target));
+        within = within && t - e < target;
+    }
+    return within ? 0 : OverBudget;
 }
 }
 
@@ -337,15 +356,16 @@ int main(int argc, char** argv)
         ProgramCpus = static_cast<DWORD_PTR>(std::strtoul(cpus, nullptr, 0));
 
     const char* usage =
-        "usage: tessel_bench startup RUNS TESSEL.EXE MINIMAL.EXE\n"
+        "usage: tessel_bench startup RUNS TESSEL.EXE MINIMAL.EXE RATIO_BUDGET WIDTH HEIGHT X Y\n"
         "       tessel_bench response NOTIFICATIONS TESSEL.EXE\n"
-        "       tessel_bench memory SAMPLES TESSEL.EXE MINIMAL.EXE\n";
-    if (argc == 5 && std::strcmp(argv[1], "startup") == 0)
-        return MeasureStartup(std::atoi(argv[2]), argv[3], argv[4]);
+        "       tessel_bench memory SAMPLES TESSEL.EXE MINIMAL.EXE TARGET_KIB\n"
+        "exit code 3: over budget\n";
+    if (argc == 10 && std::strcmp(argv[1], "startup") == 0)
+        return MeasureStartup(std::atoi(argv[2]), argv[3], argv[4], std::atof(argv[5]), argv + 6);
     if (argc == 4 && std::strcmp(argv[1], "response") == 0)
         return MeasureResponse(std::atoi(argv[2]), argv[3]);
-    if (argc == 5 && std::strcmp(argv[1], "memory") == 0)
-        return MeasureMemory(std::atoi(argv[2]), argv[3], argv[4]);
+    if (argc == 6 && std::strcmp(argv[1], "memory") == 0)
+        return MeasureMemory(std::atoi(argv[2]), argv[3], argv[4], std::atof(argv[5]));
     std::fputs(usage, stderr);
     return 2;
 }

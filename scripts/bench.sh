@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Measures each Windows build of tessel.exe that Wine runs here (x86-64, then i686) against the empty window built
-# for the same processor, prints size, start-up, response and memory, checks the budgets; then the browser edition.
-# A build that cannot run here is said NOT MEASURED, with the reason. The driver, bench/driver.cpp, measures under
-# Wine and works out the medians and ratios; this script sets the stage and judges. bench/web_load.js measures and
-# judges the browser edition. usage: scripts/bench.sh [web|mingw-x86_64|mingw-i686]   (that one alone)
+# for the same processor: size, start-up, response and memory against their budgets; then the browser edition. A
+# build that cannot run here is said NOT MEASURED, with the reason. This script sets the stage and judges the size;
+# the driver, bench/driver.cpp, measures the rest under Wine and judges it, as bench/web_load.js does the browser
+# edition's. usage: scripts/bench.sh [web|mingw-x86_64|mingw-i686]   (that one alone)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
@@ -15,10 +15,6 @@ expected_imports="COMCTL32.DLL GDI32.DLL KERNEL32.DLL USER32.DLL"
 # 1366 x 768 is the screen whose window width, 1024.5, must round to the even 1024.
 screen=1366x768 expected_window="1024 614 171 77"
 
-# value OUTPUT KEY: what follows KEY on its line of the driver's OUTPUT (whose lines end in CR LF).
-value() { tr -d '\r' <<<"$1" | awk -v key="$2" '$1 == key { $1 = ""; sub(/^ /, ""); print; exit }'; }
-at_most() { awk -v v="$1" -v b="$2" 'BEGIN { exit !(v <= b) }'; }
-verdict() { if at_most "$1" "$2"; then echo "within budget"; else echo "OVER BUDGET"; fi; }
 cpu_model() { awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo; }
 
 # import_list EXE: a line "DLL: function function ..." for each DLL that EXE imports from, as objdump reads them.
@@ -49,73 +45,45 @@ stage() {
   "${wine_side[@]}" wine wineboot </dev/null >/dev/null 2>&1
 }
 
-# drive MODE ARGUMENTS...: one measurement of the driver, bench/driver.cpp.
-drive() { timeout 600 "${driver_side[@]}" wine "$bin/bench/tessel_bench.exe" "$@"; }
-
-report() {
-  echo
-  echo "Tessel benchmark of $preset ($TESSEL_WINE_ARCH prefix), $(date -u '+%Y-%m-%d %H:%M UTC')"
-  echo "pinning: $pinning"
-  echo "machine: $(nproc) CPUs, $(cpu_model), $(wine --version), load $(cut -d' ' -f1-3 /proc/loadavg)"
-  echo
-  echo "1. size: tessel.exe is $size bytes; budget $size_budget bytes: $(verdict "$size" "$size_budget")"
-  printf '%s\n' "$imports" | sed 's/^/     imports /'
-  [ "$dlls" = "$expected_imports" ] || echo "     unexpected import list: $dlls"
-  echo "2. start-up to the 25th instruction caption, median of $starts starts each, Wine server warm:"
-  echo "     tessel.exe $(value "$startup" startup_tessel_median_ms) ms" \
-    "(range $(value "$startup" startup_tessel_range_ms)), empty window" \
-    "$(value "$startup" startup_minimal_median_ms) ms (range $(value "$startup" startup_minimal_range_ms))"
-  echo "     ratio $startup_ratio; budget $startup_budget: $(verdict "$startup_ratio" "$startup_budget")"
-  echo "     main window $win_w x $win_h at ($win_x, $win_y) on the ${screen/x/ x } screen"
-  echo "3. response, $notifications double-clicks on the latch cell 711, each answered and checked at the end:"
-  echo "     $(value "$response" response_answered_us) us per double-click," \
-    "$(value "$response" response_ignored_us) us per ignored message (WM_USER + 256)"
-  echo "     ratio $(value "$response" response_ratio)"
-  echo "4. memory of the running program minus the empty window's, median of $memory_samples starts each:"
-  echo "     VmRSS         $rss_tessel KiB - $rss_minimal KiB = $rss_extra KiB;" \
-    "target under $memory_target_kib KiB: $(verdict "$rss_extra" "$((memory_target_kib - 1))")"
-  echo "     PagefileUsage $pagefile_tessel KiB - $pagefile_minimal KiB = $pagefile_extra KiB;" \
-    "target under $memory_target_kib KiB: $(verdict "$pagefile_extra" "$((memory_target_kib - 1))")"
-  echo
+# drive WHAT MODE ARGUMENTS...: one measurement by the driver, which prints its part of the report (in CR LF lines)
+# and exits 3 when WHAT is over its budget; any other failure ends the measurement.
+drive() {
+  local status=0
+  timeout 600 "${driver_side[@]}" wine "$bin/bench/tessel_bench.exe" "${@:2}" | tr -d '\r' || status=$?
+  [ "$status" != 3 ] || { over+=("$1"); status=0; }
+  return "$status"
 }
 
 # measure PRESET: one build's figures; fails when a budget is missed. Run in a process of its own, so that its
 # Wine prefix, Xvfb and clean-up stay apart from the other build's.
 measure() {
-  local began=$SECONDS
-  preset=$1 bin=$PWD/build/$1
+  local began=$SECONDS size imports dlls verdict="within budget" win_tessel win_minimal
+  preset=$1 bin=$PWD/build/$1 over=()
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target tessel tessel_minimal tessel_bench -j"$(nproc)" >/dev/null
   objdump=$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "$bin/CMakeCache.txt")
-  local tessel=$bin/shell/tessel.exe minimal=$bin/bench/minimal.exe
   export WINEPREFIX=$TESSEL_WINE_DIR/bench
   trap 'tessel_stop_wineserver; tessel_stop_xvfb' EXIT
   stage
-  local win_tessel win_minimal over=()
-  win_tessel=$(winepath -w "$tessel") win_minimal=$(winepath -w "$minimal")
-
-  size=$(stat -c %s "$tessel")
-  imports=$(import_list "$tessel")
+  win_tessel=$(winepath -w "$bin/shell/tessel.exe") win_minimal=$(winepath -w "$bin/bench/minimal.exe")
+  size=$(stat -c %s "$bin/shell/tessel.exe")
+  imports=$(import_list "$bin/shell/tessel.exe")
   dlls=$(cut -d: -f1 <<<"$imports" | tr '[:lower:]' '[:upper:]' | sort | xargs)
-  [ "$size" -le "$size_budget" ] || over+=("size")
-  [ "$dlls" = "$expected_imports" ] || over+=("imports")
 
-  startup=$(drive startup "$starts" "$win_tessel" "$win_minimal")
-  read -r win_w win_h win_x win_y <<<"$(value "$startup" window)"
-  startup_ratio=$(value "$startup" startup_ratio)
-  at_most "$startup_ratio" "$startup_budget" || over+=("start-up")
-  [ "$win_w $win_h $win_x $win_y" = "$expected_window" ] || over+=("window size")
-
-  response=$(drive response "$notifications" "$win_tessel")
-
-  local memory
-  memory=$(drive memory "$memory_samples" "$win_tessel" "$win_minimal")
-  read -r rss_tessel rss_minimal rss_extra <<<"$(value "$memory" memory_vmrss_kib)"
-  read -r pagefile_tessel pagefile_minimal pagefile_extra <<<"$(value "$memory" memory_pagefile_kib)"
-  [ "$rss_extra" -lt "$memory_target_kib" ] || over+=("memory (VmRSS)")
-  [ "$pagefile_extra" -lt "$memory_target_kib" ] || over+=("memory (PagefileUsage)")
-
-  report
+  echo
+  echo "Tessel benchmark of $preset ($TESSEL_WINE_ARCH prefix), $(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "pinning: $pinning"
+  echo "machine: $(nproc) CPUs, $(cpu_model), $(wine --version), load $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo
+  [ "$size" -le "$size_budget" ] || { verdict="OVER BUDGET"; over+=(size); }
+  echo "1. size: tessel.exe is $size bytes; budget $size_budget bytes: $verdict"
+  printf '%s\n' "$imports" | sed 's/^/     imports /'
+  [ "$dlls" = "$expected_imports" ] || { echo "     unexpected import list: $dlls"; over+=(imports); }
+  # shellcheck disable=SC2086 # the window's four numbers, one argument each
+  drive start-up startup "$starts" "$win_tessel" "$win_minimal" "$startup_budget" $expected_window
+  drive response response "$notifications" "$win_tessel"
+  drive memory memory "$memory_samples" "$win_tessel" "$win_minimal" "$memory_target_kib"
+  echo
   echo "wall time: $((SECONDS - began)) s"
   [ ${#over[@]} -eq 0 ] || { echo "$preset over budget: ${over[*]}"; return 1; }
 }
