@@ -1,14 +1,10 @@
-# Sourced with tests/wine/wine-env.sh: the screens of the runs that are not shown on the user's display, an Xvfb
-# of their own and, for a desktop, openbox on it. TESSEL_TIME_SCALE=N (set in the emulated machine, where everything
-# runs several times slower) lets the waits for them last N times longer.
+# Sourced with tests/wine/wine-env.sh: the screens of the runs not shown on the user's display, an Xvfb of their own
+# and, for a desktop, openbox on it. TESSEL_TIME_SCALE=N (the emulated machine's, where all runs several times slower)
+# makes the waits for them N times longer.
 # shellcheck shell=bash
 
 # tessel_end PID: ends the process PID, when there is one, and waits for it.
-tessel_end() {
-  [ -n "$1" ] || return 0
-  kill "$1" 2>/dev/null || true
-  wait "$1" 2>/dev/null || true
-}
+tessel_end() { [ -z "$1" ] || { kill "$1"; wait "$1"; } 2>/dev/null || true; }
 
 # tessel_x_window TEXT: the first X window whose line in xwininfo's tree holds TEXT. awk reads to the end: exiting at
 # the match could end xwininfo, still writing, with SIGPIPE, which fails the pipeline under pipefail.

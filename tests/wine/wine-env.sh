@@ -1,13 +1,8 @@
-# Sourced by the scripts that run Windows programs: a private Wine prefix, never the user's, of the kind that
-# TESSEL_WINE_ARCH names (win32 by default, for tessel.exe built for i686; win64 for the x86_64 build).
-# TESSEL_WINE_DIR holds two prepared template prefixes of that kind; each run copies one for a fresh start:
-#   managed   Wine's defaults: ordinary windows of the desktop's window manager
-#   headless  for Xvfb without a window manager, where Wine stalls about 2 s whenever a managed
-#             top-level window hides or closes; its windows are unmanaged (override-redirect), which
-#             is wrong on a real desktop: no task-bar entry, no Alt+Tab, nothing the manager can move.
-# Here `wine` is the loader of that kind, also for Wine's own tools (`wine wineboot`, `wine reg`). TESSEL_NO_32BIT=1
-# behaves as on a kernel without 32-bit support. The screens the programs show their windows on come with it, from
-# tests/display/display.sh.
+# Sourced by the scripts that run Windows programs: a private Wine prefix, never the user's, of the kind TESSEL_WINE_ARCH
+# names (win32 by default, for the i686 tessel.exe; win64 for the x86_64 one), each run's a fresh copy of a template in
+# TESSEL_WINE_DIR: managed (Wine's defaults, for a window manager) or headless (unmanaged windows, for a bare Xvfb,
+# where Wine stalls about 2 s whenever a managed top-level window hides or closes). `wine` is the loader of that kind,
+# also for Wine's own tools. The screens come with it, from tests/display/display.sh.
 # shellcheck shell=bash
 source "$(dirname "${BASH_SOURCE[0]}")/../display/display.sh"
 
@@ -18,17 +13,12 @@ TESSEL_WINE_DIR=${TESSEL_WINE_DIR:-$TESSEL_ROOT/build/wine/$TESSEL_WINE_ARCH}
 # No Mono or Gecko prompts while the prefix is made.
 export WINEARCH=$TESSEL_WINE_ARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
-# tessel_wine_loader win32|win64: the path of Debian's Wine loader for that kind of prefix, or nothing (then Wine's
-# 64-bit loader from the PATH). /usr/bin/wine picks the 32-bit loader whenever wine32 is installed, and without it
-# falls back to the 64-bit one: so each is named directly.
+# tessel_wine_loader win32|win64: Debian's loader for that kind, named since /usr/bin/wine picks the 32-bit one whenever
+# wine32 is installed; or, for win64, wine64 from the PATH.
 tessel_wine_loader() {
-  if [ "$1" = win32 ]; then
-    [ -x /usr/lib/wine/wine ] && echo /usr/lib/wine/wine
-  elif [ -x /usr/lib/wine/wine64 ]; then
-    echo /usr/lib/wine/wine64
-  else
-    command -v wine64
-  fi
+  local loader=/usr/lib/wine/wine64
+  [ "$1" = win64 ] || loader=/usr/lib/wine/wine
+  if [ -x "$loader" ]; then echo "$loader"; elif [ "$1" = win64 ]; then command -v wine64; else return 1; fi
 }
 
 # Whether the kernel runs 32-bit x86 programs at all: some run 64-bit programs only (IA-32 emulation off).
@@ -75,20 +65,14 @@ tessel_wine_not_run_reason() {
 }
 
 TESSEL_WINE_LOADER=$(tessel_wine_loader "$TESSEL_WINE_ARCH" || true)
-export TESSEL_WINE_LOADER
 # Wine starts its own helper programs with WINELOADER, so they too run in the prefix's kind.
 [ -z "$TESSEL_WINE_LOADER" ] || export WINELOADER=$TESSEL_WINE_LOADER
-# Debian's loaders are linked at 0x7d000000 and come without Wine's preloader, which would reserve Windows' fixed
-# ranges before anything else is mapped. The kernel places a 64-bit program's C heap at random up to 1 GB above it:
-# about one start in 7,700 the heap lies on 0x7ffe0000, where Wine must then map the shared user data, and that
-# process ends before it reaches the Wine server ("failed to map the shared user data", hidden by WINEDEBUG=-all;
-# CreateProcess says error 1359). Started without address randomization, which every process it starts inherits,
-# the heap begins just above the loader instead. Where the system refuses that (a container's seccomp filter),
-# as before.
-TESSEL_WINE_SETARCH=
-if setarch -R true 2>/dev/null; then TESSEL_WINE_SETARCH="setarch -R"; fi
-export TESSEL_WINE_SETARCH
-# Exported, so that the scripts these ones start (desktop-check.sh) use the same loader.
+# Without address randomization, which all it starts inherit: else about one 64-bit start in 7,700 finds its C heap
+# where Wine must map the shared user data, and dies (CreateProcess error 1359; docs/testing.md says why). Where the
+# system refuses that (a container's seccomp filter), as before.
+if setarch -R true 2>/dev/null; then TESSEL_WINE_SETARCH="setarch -R"; else TESSEL_WINE_SETARCH=; fi
+# Exported, with wine, so that the scripts these ones start (desktop-check.sh) use the same loader.
+export TESSEL_WINE_LOADER TESSEL_WINE_SETARCH
 wine() {
   [ -n "$TESSEL_WINE_LOADER" ] || { echo "wine: $(tessel_wine_not_run_reason "$TESSEL_WINE_ARCH")" >&2; return 127; }
   $TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER" "$@"
