@@ -44,33 +44,24 @@ warn() { echo "setup: warning: $*" >&2; }
 
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   # Another distribution: nothing can be installed from here; go on if the main tools are there.
-  for tool in cmake i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wine; do
-    command -v "$tool" >/dev/null ||
-      fail "no apt-get here (not Debian or Ubuntu); install by hand what CONTRIBUTING.md lists for the two commands"
-  done
+  type -P cmake i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wine >/dev/null ||
+    fail "no apt-get here (not Debian or Ubuntu); install by hand what CONTRIBUTING.md lists for the two commands"
   exit 0
 fi
 
-# PACKAGE=COMMAND is met by the command from anywhere: Node.js from another source brings its own npm,
-# which Debian's npm package would conflict with.
 installed() { [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null || true)" = installed ]; }
 missing=()
 for package in "${needs[@]}"; do
-  case "$package" in
-    *=*)
-      command -v "${package#*=}" >/dev/null && continue
-      package=${package%%=*}
-      ;;
-  esac
-  installed "$package" && continue
-  case " ${missing[*]-} " in *" $package "*) ;; *) missing+=("$package") ;; esac
+  # PACKAGE=COMMAND is met by the command from anywhere: Node.js from another source brings its own npm, which
+  # Debian's npm package would conflict with.
+  [[ $package != *=* ]] || ! command -v "${package#*=}" >/dev/null || continue
+  package=${package%%=*}
+  installed "$package" || [[ " ${missing[*]-} " == *" $package "* ]] || missing+=("$package")
 done
 # Wine's 32-bit part, installed when it can be: without it only the 32-bit Windows runs are left out.
 wine32=
-if [ -n "$want_wine32" ] && [ "${TESSEL_NO_32BIT:-0}" = 0 ] && ! installed wine32:i386 && tessel_kernel_runs_32bit
-then
+[ -z "$want_wine32" ] || [ "${TESSEL_NO_32BIT:-0}" != 0 ] || installed wine32:i386 || ! tessel_kernel_runs_32bit ||
   wine32=wine32:i386
-fi
 [ ${#missing[@]} -gt 0 ] || [ -n "$wine32" ] || exit 0
 
 sudo=()
@@ -107,9 +98,7 @@ fi
 after_update=${failed_indexes:+ (apt-get update failed for $failed_indexes)}
 
 has_candidate() {
-  local candidate
-  candidate=$(apt-cache policy "$1" 2>/dev/null | awk '/Candidate:/ { print $2; exit }')
-  [ -n "$candidate" ] && [ "$candidate" != "(none)" ]
+  apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { found = 1 } END { exit !found }'
 }
 unknown=()
 for package in "${missing[@]}"; do
