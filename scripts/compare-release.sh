@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Rebuilds a release of Tessel from this checkout with scripts/package.sh and compares it with the release's
-# files, byte for byte; docs/release.md says more.
+# Rebuilds a release of Tessel from this checkout with scripts/package.sh and compares it with the release's files,
+# byte for byte: the zip, both MSIs, the Debian package and the three pages, as published in RELEASE_DIR. The rebuild
+# is dated as the release is; a signed release's signatures go onto the rebuilt programs and MSIs, which gives the
+# signed files byte for byte only if the rebuilt files are the very ones signed (docs/release.md).
 # usage: scripts/compare-release.sh RELEASE_DIR
-# RELEASE_DIR holds the release files as published: the zip, both MSIs, the Debian package and the three pages. The
-# rebuild is dated as the release is (its Debian package's members carry the date). When the release is signed,
-# its signatures are taken out and attached to the rebuilt programs and MSIs: that gives the signed files byte
-# for byte if, and only if, the rebuilt files are the very ones that were signed.
 set -euo pipefail
 { [ $# -eq 1 ] && [ -d "$1" ]; } || { echo "usage: scripts/compare-release.sh RELEASE_DIR" >&2; exit 2; }
 release=$(realpath "$1")

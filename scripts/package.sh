@@ -1,15 +1,9 @@
 #!/usr/bin/env bash
-# Builds the release files into build/package/: tessel-<version>-win32.zip, tessel-<version>-x86.msi and
-# tessel-<version>-x64.msi for Windows, tessel_<version>_amd64.deb, tessel.html, tessel-keys.html and
-# tessel-guide.html; prints each with its size and SHA-256 and writes them to SHA256SUMS there (docs/release.md:
-# how to rebuild a release and compare it).
-# Signing (Authenticode, both tessel.exe files before they are packed, and both MSIs):
-#   TESSEL_SIGN_PKCS12=cert.p12          the code-signing certificate with its key
-#   TESSEL_SIGN_PASSWORD_FILE=file       its password, on the file's first line
-#   TESSEL_SIGN_TIMESTAMP_URL=url        an RFC 3161 time-stamping server (none by default)
-#   TESSEL_SIGNATURES_DIR=dir            instead, signatures taken from a signed release, attached as they are
-#                                        (scripts/compare-release.sh)
-# SOURCE_DATE_EPOCH, when set, dates the release; by default the last commit does.
+# Builds the release files into build/package/ (tessel-<version>-win32.zip, tessel-<version>-x86.msi and -x64.msi,
+# tessel_<version>_amd64.deb, tessel.html, tessel-keys.html, tessel-guide.html), prints each with its size and SHA-256
+# and writes SHA256SUMS there. SOURCE_DATE_EPOCH dates it (by default the last commit). docs/release.md says how to
+# sign it (TESSEL_SIGN_PKCS12, TESSEL_SIGN_PASSWORD_FILE, TESSEL_SIGN_TIMESTAMP_URL), or attach the signatures of a
+# signed release (TESSEL_SIGNATURES_DIR), and how to rebuild a release and compare it.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh package

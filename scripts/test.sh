@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the core natively, the browser edition, then both Windows builds under Wine:
-# the x86-64 one under Wine's 64-bit part, the i686 one (the program of the zip) under its 32-bit part. Where Wine's
-# 32-bit part cannot run here, the i686 suite runs in an emulated Debian machine (tests/machine/emulated-machine.sh) and
-# its package checks here. A Windows build that cannot run is built, said NOT RUN with the reason, there and at the
-# end; the run fails when neither can run. A preset whose tests fail does not stop the others: every failure is
-# listed at the end. TESSEL_NO_32BIT=1 behaves as on a kernel without 32-bit support.
+# Builds and runs every test: the core natively, the browser edition, then both Windows builds under Wine, the x86-64
+# one under its 64-bit part and the i686 one (the zip's) under its 32-bit part, or, where that cannot run here, in an
+# emulated Debian machine (tests/machine/emulated-machine.sh) with its package checks here. A Windows build that cannot
+# run is said NOT RUN with the reason; the run fails when neither can. A failed preset does not stop the others: every
+# failure is listed at the end. TESSEL_NO_32BIT=1 behaves as on a kernel without 32-bit support.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test

@@ -21,14 +21,11 @@ trap 'tessel_stop_wineserver; [ -z "$driver_pid" ] || wait "$driver_pid" 2>/dev/
 trap 'exit 130' INT TERM
 
 tessel_start_xvfb "$screen"
-if [ -n "$remote" ]; then
-  tessel_fresh_prefix "$WINEPREFIX" managed
-  tessel_start_openbox || { echo "e2e: openbox did not start on $DISPLAY" >&2; exit 1; }
-  echo "e2e: screen $screen on display $DISPLAY with openbox, managed windows, prefix $WINEPREFIX"
-else
-  tessel_fresh_prefix "$WINEPREFIX" headless
-  echo "e2e: screen $screen on display $DISPLAY, prefix $WINEPREFIX"
-fi
+kind=headless
+[ -z "$remote" ] || kind=managed
+tessel_fresh_prefix "$WINEPREFIX" "$kind"
+if [ -n "$remote" ] && ! tessel_start_openbox; then echo "e2e: openbox did not start on $DISPLAY" >&2; exit 1; fi
+echo "e2e: screen $screen on display $DISPLAY${remote:+ with openbox, managed windows}, prefix $WINEPREFIX"
 wineserver -p60 </dev/null >/dev/null 2>&1
 # The prefix's services start here, away from the test runner's pipes.
 wine wineboot </dev/null >/dev/null 2>&1

@@ -28,9 +28,8 @@ stop() { [ -z "$pid" ] || { kill "$pid" "$(cat "$run/qemu.pid" || echo "$pid")" 
 trap 'status=$?; stop; [ -z "$run" ] || rm -rf "$run"; exit $status' EXIT
 trap 'exit 130' INT TERM HUP
 new_run() { [ -z "$run" ] || rm -rf "$run"; run=$(mktemp -d) && echo "$root" >"$run/root" && mkfifo "$run/stdin"; }
-# machine DIR [QEMU OPTIONS...]: debvm-run boots DIR's image for the run folder $run until it powers off. A host may
-# open /dev/kvm and run no guest (QEMU stops, or no boot in 60 s), unseen by debvm-run's accel=kvm:tcg; so KVM is
-# tried once per boot of the host, and TCG used otherwise.
+# machine DIR [QEMU OPTIONS...]: debvm-run boots DIR's image for the run folder $run until it powers off. KVM may open
+# and run no guest (no boot in 60 s), unseen by accel=kvm:tcg: so it is tried once per host boot, TCG used otherwise.
 machine() {
   local want=${TESSEL_MACHINE_ACCEL:-auto} cpu=host up=60 status=0 scale=${TESSEL_TIME_SCALE:-2} accel
   accel=${want/auto/kvm}

@@ -84,8 +84,7 @@ check_installed() {
 expect "msiexec /i $(basename "$msi") /qn ${properties[*]}" 0 "$(msiexec /i "$old_msi" /qn "${properties[@]}")"
 check_installed "$version" "$product" "$exe"
 if [ "$platform" = x64 ]; then
-  # As its Start-menu shortcut says (Wine's start cannot open one here: "failed to get data object"), it opens its
-  # window.
+  # Started as its Start-menu shortcut says (Wine's start cannot open a shortcut here), it opens its window.
   program=$(target 'Start Menu/Programs') && program=${program% in *} window=
   wine "$program" </dev/null >/dev/null 2>&1 &
   for _ in $(seq 600); do

@@ -49,9 +49,8 @@ expect "triggers" "interest-noawait /usr/share/wine/wine.inf" "$(grep -v '^#' "$
 expect "first lines of postinst and postrm" "#!/bin/sh #!/bin/sh" \
   "$(head -qn1 "$control/postinst" "$control/postrm" | xargs)"
 grep -q '^    rm -rf /var/cache/tessel$' "$control/postrm" || fail "postrm does not remove /var/cache/tessel"
-# The prefix functions, with Wine's files where this machine has them: only files equal to Wine's become links, a user's
-# copy keeps them and drops root's server and profile, and only Wine's time stamp (CR LF) of today's wine.inf is
-# current.
+# The prefix functions, with Wine's files where this machine has them: only files equal to Wine's become links, a
+# user's copy keeps them and drops root's server and profile, and only today's wine.inf time stamp (CR LF) is current.
 wine_dir=$(find /usr/lib/*/wine/*-windows -maxdepth 1 -name kernel32.dll -printf '%h\n' -quit 2>/dev/null || true)
 inf=$(find /usr/share/wine/wine.inf /usr/lib/wine/wine.inf -print -quit 2>/dev/null || true)
 made=$out/prefixes/made copy=$out/prefixes/copy

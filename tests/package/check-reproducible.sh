@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
-# The same bytes from the same sources: reprotest builds the release again as a person would (package.sh in a copy of
-# the sources), varying what it can; diffoscope compares. Then no shared path inside any file or member, every date
-# SOURCE_DATE_EPOCH's or none. usage: check-reproducible.sh FIRST_BUILD WORK_DIR
-# (check-signing.sh uses WORK_DIR/second)
+# The same bytes from the same sources: reprotest builds the release again with package.sh in a copy of the sources,
+# varying what it can, and diffoscope compares; then no path of either build in any file, every date SOURCE_DATE_EPOCH's
+# or none. usage: check-reproducible.sh FIRST_BUILD WORK_DIR   (check-signing.sh builds again in WORK_DIR/second)
 set -euo pipefail
 first_build=$(realpath "$1") work=$(realpath -m "$2") source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 release=$work/first/source-root/build/package
 files="build/package/tessel[-_.]* build/package/build/packaging/release/*/tessel.exe"
 source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
-# reprotest's disorderfs view of the tree, in another file order, that a killed run left mounted goes first, and at
-# the end.
+# reprotest's disorderfs view of the tree (another file order) that a killed run left mounted goes, first and last.
 unmount() { { findmnt -rn -o TARGET | grep -F "$work/" || true; } | xargs -r -n1 fusermount -uz; }
 unmount && trap unmount EXIT
 rm -rf "$work" && mkdir -p "$work/sources" "$work/tmp" "$release/build"
@@ -23,9 +21,8 @@ nobody=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 if [ "$(id -u)" = 0 ] && chown -R nobody:nogroup "$work" && "${nobody[@]}" test -w "$work/sources"; then
   runner=("${nobody[@]}" env USER=nobody LOGNAME=nobody) builder=nobody
 fi
-# reprotest's other time zone is UTC+14; where it is this one, its fixed UTC-12. Turkish case and collation differ
-# from C's. The other file order is disorderfs, a FUSE view, which a container or a namespaced root may lack: said,
-# not failed.
+# reprotest's other time zone is UTC+14, or UTC-12 where this is UTC+14; Turkish case and collation differ from C's.
+# disorderfs is a FUSE view, which a container or a namespaced root may lack: said, not failed.
 variations=+all,-user_group,-domain_host,locales.locale=tr_TR.UTF-8
 [ "$(date +%z)" != +1400 ] || variations+=,-timezone
 [ -w /dev/fuse ] || variations+=,-fileordering
@@ -39,9 +36,8 @@ echo "$checker: the first build by $(id -un), umask $(umask), TZ=${TZ:-$(date +%
   tree=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$work/second/build/package/build/CMakeCache.txt")
 [ -z "${tree:-}" ] || { mkdir -p "$(dirname "$tree")" && mv "$work/second" "$tree" && ln -s "$tree" "$work/second"; }
 
-# The dates and paths inside the files that both builds made. at FORMAT [SECONDS]: SOURCE_DATE_EPOCH in FORMAT,
-# or SECONDS. dates WHAT FORMAT [SECONDS]: the dates on stdin, blanks squeezed as the tools print them, are that.
-# dates comes last in its pipelines: with lastpipe its count of failures is this shell's.
+# The dates and paths inside the files. at FORMAT [SECONDS]: SOURCE_DATE_EPOCH (or SECONDS) in FORMAT. dates WHAT
+# FORMAT [SECONDS]: the dates on stdin are that; it ends its pipelines, so with lastpipe its failures count here.
 cd "$release"
 export TZ=UTC LC_ALL=C && dos=$((epoch / 2 * 2)) && shopt -s lastpipe
 at() { date -d "@${2:-$epoch}" "+$1" | tr -s ' '; }

@@ -54,8 +54,7 @@ start() {
   note prefix 0 "the user's prefix after a first start: $(size "$prefix")"
 }
 # Killed with all it started while it prepares the user's prefix, the next start must still give the window: while it
-# copies the machine's prefix, while Wine updates the user's (wine.inf touched without the trigger), and while Wine
-# makes one from scratch (no machine's prefix).
+# copies the machine's prefix, while Wine updates the user's (wine.inf touched), and while Wine makes one from nothing.
 crash-mid-prepare() {
   install || return
   desktop killed-copy killed-copy after-killed-copy
@@ -63,8 +62,7 @@ crash-mid-prepare() {
   rm -rf /var/cache/tessel "$prefix" && desktop killed-make killed-make after-killed-make
 }
 # Wine updated without the trigger (wine.inf newer than both prefixes): Tessel's notice shows while Wine updates the
-# user's prefix. Then with the trigger Wine's packages set off: postinst prepares the machine's prefix again, and the
-# next start copies it, without a notice.
+# user's prefix. With the trigger, postinst prepares the machine's prefix again; the next start copies it, no notice.
 wine-update() {
   install || return
   desktop desktop first && touch "$wine_inf" && desktop wine-updated wine-updated
