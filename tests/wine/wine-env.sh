@@ -1,8 +1,8 @@
-# Sourced by the scripts that run Windows programs: a private Wine prefix, never the user's, of the kind TESSEL_WINE_ARCH
-# names (win32 by default, for the i686 tessel.exe; win64 for the x86_64 one), each run's a fresh copy of a template in
-# TESSEL_WINE_DIR: managed (Wine's defaults, for a window manager) or headless (unmanaged windows, for a bare Xvfb,
-# where Wine stalls about 2 s whenever a managed top-level window hides or closes). `wine` is the loader of that kind,
-# also for Wine's own tools. The screens come with it, from tests/display/display.sh.
+# Sourced by the scripts that run Windows programs: a private Wine prefix, never the user's, of the kind
+# TESSEL_WINE_ARCH names (win32 by default, for the i686 tessel.exe; win64 for the x86_64 one), each run's a copy of a
+# template in TESSEL_WINE_DIR: managed (Wine's defaults, for a window manager) or headless (unmanaged windows, for a
+# bare Xvfb, where Wine stalls about 2 s whenever a managed top-level window hides or closes). `wine` is the loader of
+# that kind, also for Wine's own tools. The screens come with it, from tests/display/display.sh.
 # shellcheck shell=bash
 source "$(dirname "${BASH_SOURCE[0]}")/../display/display.sh"
 
