@@ -79,7 +79,7 @@ function runFolder() {
 }
 
 // A WebDriver command that fails names WebKit's log and quotes its end: when the page's process or
-// MiniBrowser dies, WebDriver reports no more than a lost session, and the reason is in that log.
+// MiniBrowser crashes, WebDriver says only that the session was lost, and what happened is in that log.
 function quoteLog(e, log) {
   const end = fs.readFileSync(log, 'utf8').trimEnd().split('\n').slice(-20).join('\n');
   e.message += end ? `\nWebKit's log ${log} ends:\n${end}` : `\nWebKit's log ${log} is empty`;
