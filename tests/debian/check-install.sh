@@ -10,7 +10,8 @@ cache=$PWD/build/debian-cache/$suite base=$PWD/build/debian-roots/$suite.tar.gz 
 [ "$(id -u)" -eq 0 ] || { echo "check-install: must run as root (apt-get, piuparts)" >&2; exit 1; }
 # shellcheck source=tests/debian/mirror.sh
 source tests/debian/mirror.sh
-rm -rf "$results" && mkdir -p "$results" "$cache/partial" "${base%/*}" build/piuparts
+rm -rf "$results"
+mkdir -p "$results" "$cache/partial" "${base%/*}" build/piuparts
 apt-get install -y -q -o DPkg::Lock::Timeout=600 autopkgtest mmdebstrap piuparts uidmap >/dev/null
 # autopkgtest's unshare testbed maps the ids of its users to root's subordinate ones, which root must have.
 grep -q '^root:' /etc/subuid || usermod --add-subuids 100000-165535 --add-subgids 100000-165535 root

@@ -13,7 +13,8 @@ cache=$PWD/build/debian-cache/$suite began=$SECONDS checkout=$(git log -1 --form
 [ "$(id -u)" -eq 0 ] || { echo "fresh-debian: must run as root (mmdebstrap)" >&2; exit 1; }
 # shellcheck source=tests/debian/mirror.sh
 source tests/debian/mirror.sh
-rm -rf "$results" && mkdir -p "$results" "$cache"
+rm -rf "$results"
+mkdir -p "$results" "$cache"
 apt-get install -y -q -o DPkg::Lock::Timeout=600 mmdebstrap >/dev/null
 sources=("$TESSEL_DEBIAN_MIRROR")
 [ "$archive" = main ] || sources+=("deb $TESSEL_DEBIAN_MIRROR $suite-updates main"

@@ -3,7 +3,8 @@
 # usage: desktop-check.sh TESSEL.exe REMOTE.exe WIDTHxHEIGHT   (DISPLAY, WINEPREFIX and the window manager set up)
 set -euo pipefail
 tessel=$1 remote=$2 screen=$3 title="Tessel C-Language Simulator" tessel_pid=
-source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh" && source "$(dirname "${BASH_SOURCE[0]}")/../display/display.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../display/display.sh"
 trap '[ -z "$tessel_pid" ] || kill "$tessel_pid" 2>/dev/null || true' EXIT
 # Where everything runs several times slower (an emulated machine), the time limits are that many times longer.
 scale=${TESSEL_TIME_SCALE:-1}

@@ -6,13 +6,16 @@ set -euo pipefail
 platform=$1 msi=$(realpath "$2") exe=$(realpath "$3") icon=$(realpath "$4") epoch_file=$(realpath "$5")
 work=$(realpath -m "$6") guide=$(realpath "$7") here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 export TESSEL_WINE_ARCH=win64 WINEPREFIX=$work/prefix && unset TESSEL_WINE_DIR
-source "$here/../wine/wine-env.sh" && source "$here/../checks.sh"
-rm -rf "$work" && mkdir -p "$work/newer"
+source "$here/../wine/wine-env.sh"
+source "$here/../checks.sh"
+rm -rf "$work"
+mkdir -p "$work/newer"
 trap 'tessel_stop_wineserver; tessel_stop_xvfb' EXIT && trap 'exit 130' INT TERM
 # dump NAME MSI: MSI's tables and streams as msidump writes them, into WORK_DIR/NAME. cell NAME TABLE KEY COLUMN.
 dump() { mkdir -p "$work/$1" && (cd "$work/$1" && msidump --tables --streams "$2" >/dev/null); }
 cell() { tr -d '\r' <"$work/$1/$2.idt" | awk -F '\t' -v key="$3" -v c="$4" 'NR > 3 && $1 == key { print $c }'; }
-dump tables "$msi" && version=$(cell tables Property ProductVersion 2) product=$(cell tables Property ProductCode 2)
+dump tables "$msi"
+version=$(cell tables Property ProductVersion 2) product=$(cell tables Property ProductCode 2)
 /usr/bin/python3 "$here/msi_tables.py" "$work/tables" "$platform" "$icon" || failures=$((failures + 1))
 # A later version from the same WiX source: the program with eight bytes more, recognisably the new one.
 newer_version=$((${version%%.*} + 1)).0 newer=$work/newer/tessel-$newer_version-$platform.msi
@@ -22,7 +25,8 @@ for tool in wixl msibuild msiinfo osslsigncode openssl; do tools+=("-D${tool^^}=
 cmake -DWXS="$here/../../packaging/tessel.wxs" -DEXE="$work/newer/tessel.exe" -DGUIDE="$guide" -DICON="$icon" \
   -DPLATFORM="$platform" -DVERSION="$newer_version" -DSOURCE_DATE_EPOCH_FILE="$epoch_file" -DOUTPUT="$newer" \
   -DWORK_DIR="$work/newer/work" "${tools[@]}" -P "$here/../../packaging/make-msi.cmake"
-dump newer-tables "$newer" && newer_product=$(cell newer-tables Property ProductCode 2)
+dump newer-tables "$newer"
+newer_product=$(cell newer-tables Property ProductCode 2)
 [ "$newer_product" != "$product" ] || fail "version $newer_version has the product code of $version"
 # identity NAME: the components' identities and the upgrade code of the tables dumped into NAME.
 identity() { cut -f1-2 "$work/$1/Component.idt" && cell "$1" Property UpgradeCode 2; }
@@ -33,7 +37,8 @@ tessel_fresh_prefix "$WINEPREFIX" headless
 for link in "$WINEPREFIX"/drive_c/users/*/*; do if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi; done
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config \
   WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
-mkdir -p "$HOME" "$WINEPREFIX/drive_c/packages" && tessel_start_xvfb 1280x1024
+mkdir -p "$HOME" "$WINEPREFIX/drive_c/packages"
+tessel_start_xvfb 1280x1024
 wineserver -p </dev/null >/dev/null 2>&1
 wine wineboot </dev/null >/dev/null 2>&1
 # From C:\packages, as from a local disk: Wine's start passes no quoted path to msiexec.

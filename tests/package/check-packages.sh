@@ -4,7 +4,9 @@
 set -euo pipefail
 config=$1 out=$2 version=$3 exe=$4 exe64=$5 guide=$6 here=$(dirname "${BASH_SOURCE[0]}")
 source "$here/../checks.sh"
-rm -rf "$out" && mkdir -p "$out" && quietly "$out/cpack.log" cpack --config "$config" -B "$out" -G "ZIP;DEB"
+rm -rf "$out"
+mkdir -p "$out"
+quietly "$out/cpack.log" cpack --config "$config" -B "$out" -G "ZIP;DEB"
 zip=$out/tessel-$version-win32.zip deb=$out/tessel_${version}_amd64.deb tree=$out/tree control=$out/control
 for package in "$zip" "$deb"; do [ -f "$package" ] || { echo "$checker: cpack made no $package" >&2; exit 1; }; done
 # The zip: exactly these files, the texts in CRLF, the very guide and programs built, as pe_version.py sees them.
@@ -16,7 +18,9 @@ for text in README.txt LICENSE.txt; do
   expect "$text: the numbers of lines without CRLF, then its last byte (a line end)" 0a \
     "$bare$(unzip -p "$zip" "$text" | tail -c1 | od -An -tx1 | tr -d ' ')"
 done
-unzip -q -d "$out/zip" "$zip" && dpkg-deb -x "$deb" "$tree" && dpkg-deb -e "$deb" "$control"
+unzip -q -d "$out/zip" "$zip"
+dpkg-deb -x "$deb" "$tree"
+dpkg-deb -e "$deb" "$control"
 for pair in "$exe=zip/tessel.exe" "$guide=zip/tessel-guide.html" "$exe=tree/usr/lib/tessel/win32/tessel.exe" \
   "$exe64=tree/usr/lib/tessel/win64/tessel.exe" "$guide=tree/usr/share/doc/tessel/tessel-guide.html"; do
   cmp -s "${pair%=*}" "$out/${pair##*=}" || fail "${pair##*=} is not the ${pair%=*} built"
@@ -57,10 +61,12 @@ made=$out/prefixes/made copy=$out/prefixes/copy
 if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
   mkdir -p "$made/drive_c/windows/system32" "$made/drive_c/windows/Fonts" "$made/drive_c/users/root"
   cp "$wine_dir/kernel32.dll" "$wine_dir/user32.dll" "$made/drive_c/windows/system32/"
-  echo changed >>"$made/drive_c/windows/system32/user32.dll" && echo wine-XXXXXX >"$made/wineserver"
+  echo changed >>"$made/drive_c/windows/system32/user32.dll"
+  echo wine-XXXXXX >"$made/wineserver"
   # prefix FUNCTION ARGS...: one of the package's prefix functions, as its maintainer scripts call them.
   prefix() { sh -c '. "$0"; "$@"' "$tree/usr/lib/tessel/prefix.sh" "$@"; }
-  prefix tessel_mark_ready "$made" && printf '%s\r\n' "$(stat -c %Y "$inf")" >"$made/.update-timestamp"
+  prefix tessel_mark_ready "$made"
+  printf '%s\r\n' "$(stat -c %Y "$inf")" >"$made/.update-timestamp"
   { prefix tessel_link_wine_files "$made" && prefix tessel_copy_prefix "$made" "$copy"; } ||
     fail "tessel_link_wine_files or tessel_copy_prefix failed"
   expect "kernel32.dll, equal to Wine's" "$wine_dir/kernel32.dll" \
@@ -72,7 +78,8 @@ if [ -n "$wine_dir" ] && [ -f "$wine_dir/user32.dll" ] && [ -n "$inf" ]; then
   expect "root's Wine server's note and root's profile in the user's copy" "" \
     "$(find "$copy/wineserver" "$copy/drive_c/users/root" 2>/dev/null)"
   prefix tessel_prefix_current "$copy" || fail "a prefix with today's wine.inf time stamp is not current"
-  echo 1 >"$copy/.update-timestamp" && : >"$made/.tessel-ready"
+  echo 1 >"$copy/.update-timestamp"
+  : >"$made/.tessel-ready"
   ! prefix tessel_prefix_current "$copy" || fail "a prefix with another wine.inf time stamp is current"
   ! prefix tessel_prefix_current "$made" || fail "a prefix prepared by an older Tessel (empty .tessel-ready) is current"
   rm "$made/.tessel-ready"

@@ -9,8 +9,10 @@ files="build/package/tessel[-_.]* build/package/build/packaging/release/*/tessel
 source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 # reprotest's disorderfs view of the tree (another file order) that a killed run left mounted goes, first and last.
 unmount() { { findmnt -rn -o TARGET | grep -F "$work/" || true; } | xargs -r -n1 fusermount -uz; }
-unmount && trap unmount EXIT
-rm -rf "$work" && mkdir -p "$work/sources" "$work/tmp" "$release/build"
+unmount
+trap unmount EXIT
+rm -rf "$work"
+mkdir -p "$work/sources" "$work/tmp" "$release/build"
 quietly "$work/packages.log" cpack --config "$first_build/CPackConfig.cmake" -B "$work/packages" -G "ZIP;DEB"
 cp "$work/packages"/tessel[-_.]* "$release/"
 (cd "$first_build" && cp --parents packaging/release/*/tessel.exe "$release/build/")
@@ -43,7 +45,8 @@ export TZ=UTC LC_ALL=C && dos=$((epoch / 2 * 2)) && shopt -s lastpipe
 at() { date -d "@${2:-$epoch}" "+$1" | tr -s ' '; }
 dates() { expect "$file: $1" "$(at "$2" "${3:-}")" "$(tr -s ' ' | sort -u)"; }
 for file in tessel[-_.]* build/packaging/release/*/tessel.exe; do
-  into=$work/unpacked/$file && mkdir -p "$into"
+  into=$work/unpacked/$file
+  mkdir -p "$into"
   case $file in
     *.zip)
       unzip -q -d "$into" "$file"

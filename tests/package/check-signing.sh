@@ -4,10 +4,12 @@
 # again to the byte, and compare-release.sh rebuilds the signed release.
 # usage: check-signing.sh WORK_DIR VERSION EPOCH_FILE
 set -euo pipefail
-work=$(realpath "$1") version=$2 epoch_file=$3 && second=$work/second && build=$work/second/build/package/build
+work=$(realpath "$1")
+version=$2 epoch_file=$3 second=$work/second build=$work/second/build/package/build
 release=$work/first/source-root/build/package packages=$work/signing/packages
 source "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
-rm -rf "$work/signing" && mkdir -p "$work/signing"
+rm -rf "$work/signing"
+mkdir -p "$work/signing"
 cd "$work/signing"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tessel throwaway test CA" -keyout ca.key -out ca.crt \
   -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
@@ -34,7 +36,8 @@ holds() { cmp -s "$2" "$build/packaging/release/$3/tessel.exe" || fail "$1 does 
 # Dated as the unsigned build was; the release out of the way of compare-release.sh's rebuild, below.
 TESSEL_SIGN_PKCS12=$PWD/signer.p12 TESSEL_SIGN_PASSWORD_FILE=$PWD/password SOURCE_DATE_EPOCH=$(cat "$epoch_file") \
   quietly package.log "$second/scripts/package.sh"
-mkdir -p "$packages" && cp "$second"/build/package/tessel[-_.]* "$packages/"
+mkdir -p "$packages"
+cp "$second"/build/package/tessel[-_.]* "$packages/"
 for platform in x86 x64; do
   msi=tessel-$version-$platform.msi
   signed "the $platform tessel.exe" "$build/packaging/release/$platform/tessel.exe" \
@@ -48,7 +51,8 @@ for platform in x86 x64; do
     -DPKCS12="$PWD/signer.p12" -DPASSWORD_FILE="$PWD/password" -P "$second/packaging/sign.cmake"
   signed "the reproducible $msi, signed" "reproducible-$msi" "$release/$msi"
 done
-unzip -q -d zip "$packages/tessel-$version-win32.zip" && dpkg-deb -x "$packages/tessel_${version}_amd64.deb" deb
+unzip -q -d zip "$packages/tessel-$version-win32.zip"
+dpkg-deb -x "$packages/tessel_${version}_amd64.deb" deb
 holds "the zip" zip/tessel.exe x86 && holds "the Debian package" deb/usr/lib/tessel/win32/tessel.exe x86
 holds "the Debian package" deb/usr/lib/tessel/win64/tessel.exe x64
 # As someone comparing the signed release with a rebuild of its sources would.
