@@ -1,24 +1,12 @@
 #!/usr/bin/env bash
-# Draws the guide's pictures: the real window (the i686 tessel.exe under Wine's 32-bit part, on Xvfb) after
-# PORTBbits.RB3 = 1 ; and TRISCbits.TRISC3 = 1 ; carried out, with numbered callouts, and its status bar,
-# as palette PNGs in docs/guide/. usage: docs/guide/pictures.sh
+# Draws the guide's pictures: the real window as scripts/run.sh starts it on Xvfb (the i686 tessel.exe where Wine's
+# 32-bit part runs) after PORTBbits.RB3 = 1 ; and TRISCbits.TRISC3 = 1 ; carried out, with numbered callouts, and its
+# status bar, as palette PNGs in docs/guide/. usage: docs/guide/pictures.sh
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
-scripts/setup.sh run headless
-cmake --preset mingw-i686-run >/dev/null
-cmake --build --preset mingw-i686-run >/dev/null
-source tests/wine/wine-env.sh
-export WINEPREFIX=$TESSEL_WINE_DIR/run-headless
-[ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" headless
-bin=build/mingw-i686-run shot=build/guide-window.png pid=
-trap '{ [ -z "$pid" ] || kill "$pid"; } 2>/dev/null || true; tessel_stop_wineserver; tessel_stop_xvfb' EXIT
-tessel_start_xvfb 1280x1024
-wine "$bin/shell/tessel.exe" & pid=$!
-wine "$bin/tools/tessel_remote.exe" ready 30000 >/dev/null
-wine "$bin/tools/tessel_remote.exe" dblclick 711 769
-window=$(tessel_x_window '"Tessel C-Language Simulator": ("tessel.exe"')
-import -window "$window" "$shot"
-wine "$bin/tools/tessel_remote.exe" close 10000
+# The window as the README's first command shows it without a display, after that one double-click.
+env -u DISPLAY TESSEL_SCREEN=1280x1024 TESSEL_DBLCLICK=711,769 scripts/run.sh
+shot=build/tessel-screenshot.png
 # dots N X Y ...: ImageMagick's arguments for a red disc numbered N centred at X,Y of the picture.
 dots() { while [ $# -gt 0 ]; do printf '%s\n' -fill '#c62828' -draw "circle $2,$3 $(($2 + 10)),$3" \
   -fill white -draw "text $(($2 - 4)),$(($3 + 5)) '$1'"; shift 3; done; }
