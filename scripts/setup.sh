@@ -87,15 +87,12 @@ if [ -n "$wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; the
 fi
 
 # An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
-# error below only if a package that is needed cannot be found.
-failed_indexes=
+# error below only if a package that is needed cannot be found. apt's first error names the index that failed.
+after_update=
 if ! apt_get update; then
-  failed_indexes=$(sed -n -e 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' \
-    -e "s/^[EW]: The repository '\([^']*\)'.*/\1/p" "$log" | sort -u | paste -sd, | sed 's/,/, /g')
-  warn "apt-get update failed${failed_indexes:+ for $failed_indexes}: $(apt_error '(E|W)');" \
-    "going on with the package lists at hand"
+  after_update=" (apt-get update failed: $(apt_error '(E|W)'))"
+  warn "apt-get update failed: $(apt_error '(E|W)'); going on with the package lists at hand"
 fi
-after_update=${failed_indexes:+ (apt-get update failed for $failed_indexes)}
 
 has_candidate() {
   apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { found = 1 } END { exit !found }'
