@@ -14,6 +14,11 @@ case "$1" in
     wine wineboot </dev/null >/dev/null 2>&1
     ;;
   stop) export WINEPREFIX=$TESSEL_WINE_DIR/shared && tessel_stop_wineserver ;;
-  run) tessel_use_shared_prefix && exec wine "${@:3}" ;;
+  run)
+    tessel_use_shared_prefix
+    # exec takes no function: it would find /usr/bin/wine, which prefers the 32-bit loader and keeps randomization.
+    # shellcheck disable=SC2086 # setarch and its option, or nothing
+    exec $TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER" "${@:3}"
+    ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac
