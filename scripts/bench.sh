@@ -17,22 +17,15 @@ screen=1366x768 expected_window="1024 614 171 77"
 
 cpu_model() { awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo; }
 
-# import_list EXE: a line "DLL: function function ..." for each DLL that EXE imports from, as objdump reads them.
-import_list() {
-  "$objdump" -p "$1" | awk '
-    /DLL Name:/ { if (line != "") print line; line = $3 ":"; next }
-    line != "" && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ { line = line " " $3; next }
-    line != "" && /^$/ { print line; line = "" }
-    END { if (line != "") print line }'
-}
-
 # stage: a fresh prefix, an Xvfb and a warm Wine server. Xvfb, the Wine server, its services and the programs under
 # test share the last CPU, the measuring driver runs on the first: docs/performance.md ("Pinning") says why.
 # TESSEL_BENCH_PIN=0 measures without pinning.
 stage() {
   tessel_fresh_prefix "$WINEPREFIX" headless
   tessel_start_xvfb "$screen"
-  wine_side=() driver_side=() pinning=none
+  # The wine function's command, for taskset and timeout, which run programs, not functions.
+  # shellcheck disable=SC2206 # setarch and its option, or nothing
+  wine=($TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER") wine_side=() driver_side=() pinning=none
   if [ "${TESSEL_BENCH_PIN:-1}" != 0 ] && [ "$(nproc)" -ge 2 ]; then
     local program_cpu=$(($(nproc) - 1))
     wine_side=(taskset -c "$program_cpu") driver_side=(taskset -c 0)
@@ -42,14 +35,14 @@ stage() {
   fi
   # A persistent server and the prefix's services up before the first start, not during it.
   "${wine_side[@]}" wineserver -p </dev/null >/dev/null 2>&1
-  "${wine_side[@]}" wine wineboot </dev/null >/dev/null 2>&1
+  "${wine_side[@]}" "${wine[@]}" wineboot </dev/null >/dev/null 2>&1
 }
 
 # drive WHAT MODE ARGUMENTS...: one measurement by the driver, which prints its part of the report (in CR LF lines)
 # and exits 3 when WHAT is over its budget; any other failure ends the measurement.
 drive() {
   local status=0
-  timeout 600 "${driver_side[@]}" wine "$bin/bench/tessel_bench.exe" "${@:2}" | tr -d '\r' || status=$?
+  timeout 600 "${driver_side[@]}" "${wine[@]}" "$bin/bench/tessel_bench.exe" "${@:2}" | tr -d '\r' || status=$?
   [ "$status" != 3 ] || { over+=("$1"); status=0; }
   return "$status"
 }
@@ -61,13 +54,12 @@ measure() {
   preset=$1 bin=$PWD/build/$1 over=()
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" --target tessel tessel_minimal tessel_bench -j"$(nproc)" >/dev/null
-  objdump=$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "$bin/CMakeCache.txt")
   export WINEPREFIX=$TESSEL_WINE_DIR/bench
   trap 'tessel_stop_wineserver; tessel_stop_xvfb' EXIT
   stage
   win_tessel=$(winepath -w "$bin/shell/tessel.exe") win_minimal=$(winepath -w "$bin/bench/minimal.exe")
   size=$(stat -c %s "$bin/shell/tessel.exe")
-  imports=$(import_list "$bin/shell/tessel.exe")
+  imports=$(/usr/bin/python3 bench/imports.py "$bin/shell/tessel.exe")
   dlls=$(cut -d: -f1 <<<"$imports" | tr '[:lower:]' '[:upper:]' | sort | xargs)
 
   echo
