@@ -72,10 +72,10 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-# apt_get ARGUMENTS...: apt-get, quiet, into the log. Another apt (unattended upgrades, a second setup) may hold the
-# lock for a while: it waits for it rather than fail.
+# apt_get ARGUMENTS...: apt-get, quiet, into the log, waiting for another apt's lock (unattended upgrades, a second
+# setup) rather than fail. apt_error [PATTERN]: the log's errors on one line, or its last line.
 apt_get() { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 -qq "$@" >"$log" 2>&1; }
-apt_error() { grep -m1 -E "^${1:-E}:" "$log" || tail -n1 "$log"; }
+apt_error() { grep -E "^${1:-E}:" "$log" | paste -sd ' ' | grep . || tail -n1 "$log"; }
 without_wine32() {
   warn "$*; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
   wine32=
@@ -97,15 +97,10 @@ fi
 has_candidate() {
   apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { found = 1 } END { exit !found }'
 }
-unknown=()
-for package in "${missing[@]}"; do
-  has_candidate "$package" || unknown+=("$package")
-done
-[ ${#unknown[@]} -eq 0 ] || fail "package not found in this system's apt sources: ${unknown[*]}$after_update"
-
+# apt names each package that its sources lack.
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2
-  apt_get install -y "${missing[@]}" || fail "apt-get install ${missing[*]} failed: $(apt_error)"
+  apt_get install -y "${missing[@]}" || fail "apt-get install ${missing[*]} failed: $(apt_error)$after_update"
 fi
 if [ -n "$wine32" ] && ! has_candidate "$wine32"; then
   without_wine32 "$wine32 is not in this system's apt sources$after_update"
