@@ -8,15 +8,12 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
 source tests/wine/wine-env.sh
-
 starts=${TESSEL_BENCH_STARTS:-25} notifications=10000 memory_samples=5
 size_budget=12288 startup_budget=1.30 memory_target_kib=512
 expected_imports="COMCTL32.DLL GDI32.DLL KERNEL32.DLL USER32.DLL"
 # 1366 x 768 is the screen whose window width, 1024.5, must round to the even 1024.
 screen=1366x768 expected_window="1024 614 171 77"
-
 cpu_model() { awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo; }
-
 # stage: a fresh prefix, an Xvfb and a warm Wine server. Xvfb, the Wine server, its services and the programs under
 # test share the last CPU, the measuring driver runs on the first: docs/performance.md ("Pinning") says why.
 # TESSEL_BENCH_PIN=0 measures without pinning.
@@ -37,7 +34,6 @@ stage() {
   "${wine_side[@]}" wineserver -p </dev/null >/dev/null 2>&1
   "${wine_side[@]}" "${wine[@]}" wineboot </dev/null >/dev/null 2>&1
 }
-
 # drive WHAT MODE ARGUMENTS...: one measurement by the driver, which prints its part of the report (in CR LF lines)
 # and exits 3 when WHAT is over its budget; any other failure ends the measurement.
 drive() {
@@ -46,7 +42,6 @@ drive() {
   [ "$status" != 3 ] || { over+=("$1"); status=0; }
   return "$status"
 }
-
 # measure PRESET: one build's figures; fails when a budget is missed. Run in a process of its own, so that its
 # Wine prefix, Xvfb and clean-up stay apart from the other build's.
 measure() {
@@ -61,7 +56,6 @@ measure() {
   size=$(stat -c %s "$bin/shell/tessel.exe")
   imports=$(/usr/bin/python3 bench/imports.py "$bin/shell/tessel.exe")
   dlls=$(cut -d: -f1 <<<"$imports" | tr '[:lower:]' '[:upper:]' | sort | xargs)
-
   echo
   echo "Tessel benchmark of $preset ($TESSEL_WINE_ARCH prefix), $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo "pinning: $pinning"
@@ -79,7 +73,6 @@ measure() {
   echo "wall time: $((SECONDS - began)) s"
   [ ${#over[@]} -eq 0 ] || { echo "$preset over budget: ${over[*]}"; return 1; }
 }
-
 # web: tessel.html in headless Chromium against the frame-only page: size, and load time to the 25th caption; fails
 # when the page is over its budget of 24,576 bytes.
 web() {
@@ -103,7 +96,6 @@ case ${1:-} in
   mingw-*) unset TESSEL_WINE_DIR; source tests/wine/wine-env.sh; measure "$1"; exit ;;
   ?*) echo "usage: scripts/bench.sh [web|mingw-x86_64|mingw-i686]" >&2; exit 2 ;;
 esac
-
 # Each in a process of its own, where a failed step ends that measurement (set -e holds there).
 over=() not_measured=()
 for build in mingw-x86_64:win64 mingw-i686:win32; do

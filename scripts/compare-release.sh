@@ -9,7 +9,6 @@ set -euo pipefail
 release=$(realpath "$1")
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh package
-
 work=$PWD/build/compare
 rm -rf "$work"
 mkdir -p "$work/signatures"
@@ -24,11 +23,9 @@ for pattern in 'tessel-*-win32.zip' 'tessel-*-x86.msi' 'tessel-*-x64.msi' 'tesse
   files+=("${found[0]}")
 done
 zip=${files[0]} x86_msi=${files[1]} x64_msi=${files[2]} deb=${files[3]}
-
 # The date: that of the Debian package's first ar member (bytes 24 to 35: the mtime of debian-binary).
 SOURCE_DATE_EPOCH=$(dd if="$deb" bs=1 skip=24 count=12 2>/dev/null | tr -d ' ')
 export SOURCE_DATE_EPOCH
-
 # The programs, out of the zip and the Debian package; then every signature there is.
 unzip -p "$zip" tessel.exe >"$work/tessel-x86.exe"
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/lib/tessel/win64/tessel.exe >"$work/tessel-x64.exe"
@@ -47,7 +44,6 @@ case ${#signed[@]} in
     ;;
   *) echo "compare-release: only ${signed[*]} of the release are signed" >&2; exit 1 ;;
 esac
-
 scripts/package.sh
 differ=0
 for file in "${files[@]}"; do

@@ -7,7 +7,6 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh package
-
 # Paths as the build sees them, which runs elsewhere.
 absolute() { [ -z "$1" ] || realpath -m "$1"; }
 pkcs12=$(absolute "${TESSEL_SIGN_PKCS12:-}")
@@ -27,7 +26,6 @@ cmake --build --preset package -j"$(nproc)" >/dev/null
 # Only this build's files, not those of another version (or the architecture-independent package of old).
 rm -f build/package/tessel[-_.]* build/package/SHA256SUMS
 cpack --preset package >build/package/cpack.log 2>&1 || { cat build/package/cpack.log >&2; exit 1; }
-
 epoch=$(cat build/package/build/packaging/source-date-epoch)
 echo "package: dated $(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC') (SOURCE_DATE_EPOCH=$epoch)"
 files=(build/package/tessel-*-win32.zip build/package/tessel-*-x86.msi build/package/tessel-*-x64.msi

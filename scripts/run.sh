@@ -6,7 +6,6 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ -n "${DISPLAY:-}" ]; then scripts/setup.sh run; else scripts/setup.sh run headless; fi
-
 source tests/wine/wine-env.sh
 preset=mingw-i686-run
 if tessel_wine_runs win32; then
@@ -20,7 +19,6 @@ fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
 bin=$PWD/build/$preset && exe=$bin/shell/tessel.exe
-
 # On the user's desktop the window is an ordinary one of its window manager (Wine's defaults).
 if [ -n "${DISPLAY:-}" ]; then
   export WINEPREFIX=$TESSEL_WINE_DIR/run
@@ -30,14 +28,12 @@ if [ -n "${DISPLAY:-}" ]; then
   echo "tessel.exe exited with code $rc"
   exit "$rc"
 fi
-
 # Xvfb without a window manager: the prefix of unmanaged windows, kept apart from the desktop's.
 export WINEPREFIX=$TESSEL_WINE_DIR/run-headless
 [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" headless
 screenshot=$PWD/build/tessel-screenshot.png
 tessel_pid=
 trap '[ -z "$tessel_pid" ] || kill "$tessel_pid" 2>/dev/null; tessel_stop_wineserver; tessel_stop_xvfb' EXIT
-
 tessel_start_xvfb "${TESSEL_SCREEN:-1280x1024}"
 wine "$exe" &
 tessel_pid=$!

@@ -6,7 +6,6 @@
 # the 32-bit tests run in the emulated machine of tests/machine/emulated-machine.sh while run starts the x86-64 build.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../tests/wine/wine-env.sh"
-
 windows_build_needs=(cmake make python3 g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64)
 run_needs=("${windows_build_needs[@]}" wine wine64 fonts-wine)
@@ -18,9 +17,7 @@ package_needs=(wixl msitools osslsigncode openssl strip-nondeterminism unzip pan
 test_needs=(g++ libgtest-dev googletest openbox lld nodejs=node npm=npm chromium firefox-esr webkit2gtk-driver xvfb
   lintian desktop-file-utils appstream python3-pefile liblnk-utils cabextract diffoscope-minimal=diffoscope reprotest
   disorderfs faketime locales-all shellcheck)
-
 usage() { echo "usage: scripts/setup.sh run|web|package|test|fuzz|machine [headless]" >&2; exit 2; }
-
 needs=() headless='' want_wine32=''
 for want in "$@"; do
   case "$want" in
@@ -38,17 +35,14 @@ for want in "$@"; do
 done
 [ ${#needs[@]} -gt 0 ] || usage
 [ -z "$headless" ] || needs+=("${headless_needs[@]}")
-
 fail() { echo "setup: $*" >&2; exit 1; }
 warn() { echo "setup: warning: $*" >&2; }
-
 if ! command -v dpkg-query >/dev/null || ! command -v apt-get >/dev/null; then
   # Another distribution: nothing can be installed from here; go on if the main tools are there.
   type -P cmake i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ wine >/dev/null ||
     fail "no apt-get here (not Debian or Ubuntu); install by hand what CONTRIBUTING.md lists for the two commands"
   exit 0
 fi
-
 installed() { [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null || true)" = installed ]; }
 missing=()
 for package in "${needs[@]}"; do
@@ -63,7 +57,6 @@ wine32=
 [ -z "$want_wine32" ] || [ "${TESSEL_NO_32BIT:-0}" != 0 ] || installed wine32:i386 || ! tessel_kernel_runs_32bit ||
   wine32=wine32:i386
 [ ${#missing[@]} -gt 0 ] || [ -n "$wine32" ] || exit 0
-
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
   command -v sudo >/dev/null ||
@@ -80,12 +73,10 @@ without_wine32() {
   warn "$*; the 32-bit Windows runs will not run here (the tests run them in an emulated machine)"
   wine32=
 }
-
 if [ -n "$wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${sudo[@]}" dpkg --add-architecture i386 ||
     without_wine32 "cannot enable the i386 architecture that Wine's 32-bit part needs"
 fi
-
 # An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
 # error below only if a package that is needed cannot be found. apt's first error names the index that failed.
 after_update=
@@ -93,7 +84,6 @@ if ! apt_get update; then
   after_update=" (apt-get update failed: $(apt_error '(E|W)'))"
   warn "apt-get update failed: $(apt_error '(E|W)'); going on with the package lists at hand"
 fi
-
 has_candidate() {
   apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { found = 1 } END { exit !found }'
 }

@@ -7,7 +7,6 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
 source tests/wine/wine-env.sh
-
 clicks=${1:-20000} inside=() preset=mingw-i686 arch=win32
 if tessel_wine_runs win32; then
   echo "soak: $preset"
@@ -21,7 +20,6 @@ fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target tessel_e2e -j"$(nproc)" >/dev/null
 bin=$PWD/build/$preset
-
 started=$SECONDS
 # The driver prints the figures before the first double-click, after the first thousand and after the last,
 # and fails when windows or GDI objects differ or memory grew between the last two.

@@ -8,7 +8,6 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 scripts/setup.sh test
 source tests/wine/wine-env.sh
-
 not_run=() failed=() elsewhere=() windows_runs=0
 for build in native: wasm32: mingw-x86_64:win64 mingw-i686:win32; do
   preset=${build%:*} arch=${build#*:}

@@ -3,10 +3,8 @@
 # without one it saves a screenshot of the page instead.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-
 # clang and lld build the module; the host compiler, the tests' native side.
 scripts/setup.sh web
-
 cmake --preset wasm32 >/dev/null
 cmake --build --preset wasm32 --target tessel_page -j"$(nproc)" >/dev/null
 page=$PWD/build/wasm32/tessel.html

@@ -20,7 +20,6 @@ deb=$(realpath build/package/tessel_*_amd64.deb)
 # The remote control that waits for the window's captions and closes it, built for Wine's 64-bit part.
 cmake --preset mingw-x86_64-run >/dev/null
 cmake --build --preset mingw-x86_64-run >/dev/null
-
 # The minimal root with the host's mirrors (main, -updates, -security) and their indexes, made again after a week;
 # each test and piuparts unpack it afresh and bring it up to date. The packages apt fetched stay in the cache.
 sources=("$TESSEL_DEBIAN_MIRROR" "deb $TESSEL_DEBIAN_MIRROR $suite-updates main"
@@ -32,7 +31,6 @@ if [ -z "$(find "$base" -mtime -7 2>/dev/null)" ]; then
     --setup-hook="sync-in $cache /var/cache/apt/archives" --customize-hook="sync-out /var/cache/apt/archives $cache" \
     "$suite" "$base" "${sources[@]}" >"$results/mmdebstrap.log" 2>&1
 fi
-
 echo "check-install: autopkgtest runs the package's tests (log: $results/autopkgtest.log)"
 began=$SECONDS status=0
 autopkgtest --apt-upgrade --output-dir="$results/autopkgtest" --summary="$results/autopkgtest.txt" \
@@ -43,7 +41,6 @@ tested=$((SECONDS - began))
 for screen in "$results"/autopkgtest/artifacts/*/*.xwd; do
   [ ! -e "$screen" ] || convert "xwd:$screen" "${screen%.xwd}.png"
 done
-
 # piuparts: install, removal and purge in a chroot of its own, unpacked from the same root. debconf's
 # dpkg-preconfigure, which apt runs for every install once apt-utils is there, leaves its empty work folder.
 echo "check-install: piuparts installs, removes and purges the package (log: $results/piuparts.log)"

@@ -34,7 +34,6 @@ TMPDIR=$PWD/build/fresh-debian TESSEL_FRESH_RESULTS=$results TESSEL_FRESH_ROBUST
   --customize-hook='chroot "$1" chown -R student: /home/student/tessel' --customize-hook=tests/debian/fresh-readme.sh \
   --customize-hook="sync-out /var/cache/apt/archives $cache" "$suite" /dev/null "${sources[@]}" \
   >"$results/mmdebstrap.log" 2>&1 || echo "fresh-debian: mmdebstrap failed: $(tail -n 3 "$results/mmdebstrap.log")"
-
 {
   echo "suite: $suite ($(sed -n 's/^PRETTY_NAME="\(.*\)"/\1/p' "$results/os-release"))," \
     "archives: $archive; checkout $checkout, $(date -u '+%Y-%m-%d %H:%M UTC');" \

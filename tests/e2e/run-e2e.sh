@@ -19,7 +19,6 @@ driver_pid=
 trap 'tessel_stop_wineserver; [ -z "$driver_pid" ] || wait "$driver_pid" 2>/dev/null || true
   tessel_stop_openbox; tessel_stop_xvfb; rm -rf "$WINEPREFIX"' EXIT
 trap 'exit 130' INT TERM
-
 tessel_start_xvfb "$screen"
 kind=headless
 [ -z "$remote" ] || kind=managed
@@ -29,7 +28,6 @@ echo "e2e: screen $screen on display $DISPLAY${remote:+ with openbox, managed wi
 wineserver -p60 </dev/null >/dev/null 2>&1
 # The prefix's services start here, away from the test runner's pipes.
 wine wineboot </dev/null >/dev/null 2>&1
-
 # In the background, so that a signal reaches the trap at once. A failed driver or check ends the run with its code.
 wine "$driver" "Z:${tessel//\//\\}" "$@" &
 driver_pid=$!

@@ -37,7 +37,6 @@ echo "$checker: the first build by $(id -un), umask $(umask), TZ=${TZ:-$(date +%
 [ ! -d "$work/second" ] ||
   tree=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$work/second/build/package/build/CMakeCache.txt")
 [ -z "${tree:-}" ] || { mkdir -p "$(dirname "$tree")" && mv "$work/second" "$tree" && ln -s "$tree" "$work/second"; }
-
 # The dates and paths inside the files. at FORMAT [SECONDS]: SOURCE_DATE_EPOCH (or SECONDS) in FORMAT. dates WHAT
 # FORMAT [SECONDS]: the dates on stdin are that; it ends its pipelines, so with lastpipe its failures count here.
 cd "$release"

@@ -13,7 +13,6 @@ done
   { echo "web.tools: missing ${missing[*]}; scripts/setup.sh test installs them" >&2; exit 1; }
 [ "$(node -p 'process.versions.node.split(".")[0]')" -ge 18 ] ||
   { echo "web.tools: node $(node --version) is too old; the tests need Node.js 18 or later" >&2; exit 1; }
-
 # Installed again only when the lockfile changed or the last install did not finish (npm writes its hidden lockfile
 # last); the npm cache serves it offline once fetched.
 if ! cmp -s "$here/package-lock.json" "$dir/package-lock.json" || [ ! -f "$dir/node_modules/.package-lock.json" ]; then

@@ -5,14 +5,11 @@
 # that kind, also for Wine's own tools. The screens come with it, from tests/display/display.sh.
 # shellcheck shell=bash
 source "$(dirname "${BASH_SOURCE[0]}")/../display/display.sh"
-
 TESSEL_ROOT=${TESSEL_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 TESSEL_WINE_ARCH=${TESSEL_WINE_ARCH:-win32}
 TESSEL_WINE_DIR=${TESSEL_WINE_DIR:-$TESSEL_ROOT/build/wine/$TESSEL_WINE_ARCH}
-
 # No Mono or Gecko prompts while the prefix is made.
 export WINEARCH=$TESSEL_WINE_ARCH WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-
 # tessel_wine_loader win32|win64: Debian's loader for that kind, named since /usr/bin/wine picks the 32-bit one whenever
 # wine32 is installed; or, for win64, wine64 from the PATH.
 tessel_wine_loader() {
@@ -20,7 +17,6 @@ tessel_wine_loader() {
   [ "$1" = win64 ] || loader=/usr/lib/wine/wine
   if [ -x "$loader" ]; then echo "$loader"; elif [ "$1" = win64 ]; then command -v wine64; else return 1; fi
 }
-
 # Whether the kernel runs 32-bit x86 programs at all: some run 64-bit programs only (IA-32 emulation off).
 # Tried with the smallest such program, 93 bytes that only exit with 0.
 tessel_kernel_runs_32bit() {
@@ -38,7 +34,6 @@ tessel_kernel_runs_32bit() {
   rm -f "$probe"
   return "$status"
 }
-
 # tessel_wine_runs win32|win64: whether Wine can run programs of that width here. TESSEL_NO_32BIT=1 makes any
 # machine behave as one whose kernel runs no 32-bit code.
 tessel_wine_runs() {
@@ -47,7 +42,6 @@ tessel_wine_runs() {
   loader=$(tessel_wine_loader "$1") || return 1
   "$loader" --version >/dev/null 2>&1
 }
-
 # tessel_wine_not_run_reason win32|win64: why Wine cannot run programs of that width here, in one sentence.
 tessel_wine_not_run_reason() {
   local part=64-bit package=wine64
@@ -63,7 +57,6 @@ tessel_wine_not_run_reason() {
     echo "Wine's $part loader $(tessel_wine_loader "$1") does not start"
   fi
 }
-
 TESSEL_WINE_LOADER=$(tessel_wine_loader "$TESSEL_WINE_ARCH" || true)
 # Wine starts its own helper programs with WINELOADER, so they too run in the prefix's kind.
 [ -z "$TESSEL_WINE_LOADER" ] || export WINELOADER=$TESSEL_WINE_LOADER
@@ -78,7 +71,6 @@ wine() {
   $TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER" "$@"
 }
 export -f wine
-
 # Makes the two templates once; concurrent callers wait on a lock.
 tessel_prepare_templates() {
   local managed=$TESSEL_WINE_DIR/template-managed headless=$TESSEL_WINE_DIR/template-headless
@@ -105,14 +97,12 @@ tessel_prepare_templates() {
     touch "$managed/.ready" "$headless/.ready"
   ) 9>"$TESSEL_WINE_DIR/.templates.lock"
 }
-
 # tessel_fresh_prefix DIR KIND: a fresh copy of the template of KIND (managed or headless) in DIR.
 tessel_fresh_prefix() {
   tessel_prepare_templates
   rm -rf "$1"
   cp -a "$TESSEL_WINE_DIR/template-$2" "$1"
 }
-
 # Points WINEPREFIX at the prefix shared by the test programs, making it on first use.
 tessel_use_shared_prefix() {
   export WINEPREFIX=$TESSEL_WINE_DIR/shared
@@ -122,7 +112,6 @@ tessel_use_shared_prefix() {
     [ -f "$WINEPREFIX/.ready" ] || tessel_fresh_prefix "$WINEPREFIX" headless
   ) 9>"$TESSEL_WINE_DIR/.shared.lock"
 }
-
 # Stops the Wine server of WINEPREFIX and every program still running in it.
 tessel_stop_wineserver() {
   [ -d "${WINEPREFIX:-}" ] || return 0

@@ -17,7 +17,6 @@ usable() { xprop -root _NET_CLIENT_LIST | grep -qiw -- "$1" && xwininfo -id "$1"
 stop() { [ -z "$pid" ] || kill -KILL -- "-$pid"; [ ! -d "$data" ] || /usr/lib/wine/wineserver64 -k; }
 trap '{ stop; tessel_stop_openbox; tessel_stop_xvfb; } 2>/dev/null' EXIT
 trap 'exit 143' TERM INT
-
 # crash NAME: waits for a sign that the launcher prepares the prefix, then kills its process group.
 crash() {
   local sign='' left=''
@@ -33,7 +32,6 @@ crash() {
   for name in lock win64.new win64 win64/.tessel-ready; do [ ! -e "$data/$name" ] || left="$left $name"; done
   echo "start $1: the launcher's process group killed after $(ms) ms, while $sign; left:${left:- nothing}"
 }
-
 # start NAME: one start; a line of figures, "start NAME: ...", and what was seen on lines of their own, indented.
 start() {
   local window='' notice='' notice_ms='' window_ms load look status rc
@@ -71,7 +69,6 @@ start() {
   echo "  start $1: tessel exited with $rc; it said: $(cat "/tmp/tessel-$1.log")"
   [ "$status" -eq 0 ] && [ "$rc" -eq 0 ]
 }
-
 tessel_start_xvfb 1280x1024 || { echo "Xvfb gave no display"; exit 1; }
 # The window manager is the test's, not Tessel's: its cache goes to /tmp, away from the home folder's check.
 XDG_CACHE_HOME=/tmp/openbox-cache tessel_start_openbox || { echo "openbox does not manage the screen"; exit 1; }

@@ -28,7 +28,6 @@ desktop() {
     runuser -u "$user" -- debian/tests/desktop.sh 120 "/tmp/$1" "${@:2}" >"$artifacts/$1.log" 2>&1
   note "$1" $? && sed 's/^/  /' "$artifacts/$1.log" && find "/tmp/$1" -type f -exec mv -t "$artifacts" {} +
 }
-
 # What installing costs on the fresh testbed, as apt says before it does anything, with Recommends (as a user's apt
 # installs) and without. apt says "Need to get A/B" when its cache holds all but A of B: B is what a machine downloads.
 cost() {
