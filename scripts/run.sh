@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds tessel.exe if needed and starts it under Wine in a private prefix: the 32-bit build, the program of the zip,
 # where Wine's 32-bit part runs, and the x86-64 build otherwise (TESSEL_NO_32BIT=1 chooses it). Without a display it
-# runs under Xvfb, saves a screenshot, closes the window and reports the screenshot's path and the program's exit code;
-# there TESSEL_SCREEN=WxH sets the screen and TESSEL_DBLCLICK=X,Y double-clicks the window first (docs/guide/pictures.sh).
+# runs under Xvfb, saves a screenshot, closes the window and reports the screenshot's path and the program's exit
+# code; there TESSEL_SCREEN=WxH sets the screen, TESSEL_DBLCLICK=X,Y double-clicks first (docs/guide/pictures.sh).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 if [ -n "${DISPLAY:-}" ]; then scripts/setup.sh run; else scripts/setup.sh run headless; fi
@@ -18,7 +18,7 @@ else
 fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
-bin=$PWD/build/$preset && exe=$bin/shell/tessel.exe
+bin=$PWD/build/$preset && exe=$bin/shell/tessel.exe remote=$bin/tools/tessel_remote.exe
 # On the user's desktop the window is an ordinary one of its window manager (Wine's defaults).
 if [ -n "${DISPLAY:-}" ]; then
   export WINEPREFIX=$TESSEL_WINE_DIR/run
@@ -37,11 +37,11 @@ trap '[ -z "$tessel_pid" ] || kill "$tessel_pid" 2>/dev/null; tessel_stop_winese
 tessel_start_xvfb "${TESSEL_SCREEN:-1280x1024}"
 wine "$exe" &
 tessel_pid=$!
-wine "$bin/tools/tessel_remote.exe" ready 30000 >/dev/null
-[ -z "${TESSEL_DBLCLICK:-}" ] || wine "$bin/tools/tessel_remote.exe" dblclick "${TESSEL_DBLCLICK%,*}" "${TESSEL_DBLCLICK#*,}"
+wine "$remote" ready 30000 >/dev/null
+[ -z "${TESSEL_DBLCLICK:-}" ] || wine "$remote" dblclick "${TESSEL_DBLCLICK%,*}" "${TESSEL_DBLCLICK#*,}"
 window=$(tessel_x_window '"Tessel C-Language Simulator": ("tessel.exe"')
 import -window "${window:-root}" "$screenshot"
-wine "$bin/tools/tessel_remote.exe" close 10000
+wine "$remote" close 10000
 rc=0
 wait "$tessel_pid" || rc=$?
 tessel_pid=
