@@ -40,7 +40,7 @@ TMPDIR=$PWD/build/fresh-debian TESSEL_FRESH_RESULTS=$results TESSEL_FRESH_ROBUST
     "wine: $(cat "$results/wine.txt"); the whole run: $((SECONDS - began)) s"
   for command in run test; do
     echo "scripts/$command.sh: $(cat "$results/$command.status" 2>/dev/null || echo 'not run')"
-    grep -E '^(run: |screenshot|tessel.exe exited|== |fuzz: |test: )|tests (passed|failed)' "$results/$command.log" |
+    grep -E '^(run: |screenshot|tessel.exe exited|== |test: |Total Test time)|tests (passed|failed)' "$results/$command.log" |
       sed 's/^/  /'
   done
   [ "${TESSEL_FRESH_ROBUSTNESS:-0}" = 0 ] ||
