@@ -56,6 +56,9 @@ start() {
 # copies the machine's prefix, while Wine updates the user's (wine.inf touched), and while Wine makes one from nothing.
 crash-mid-prepare() {
   install || return
+  # The machine's prefix, links and fonts, is copied in milliseconds, which a busy host's poll can miss; with a
+  # large file in it the copy lasts long enough to be caught.
+  head -c 128M /dev/zero >/var/cache/tessel/win64/drive_c/large.bin
   desktop killed-copy killed-copy after-killed-copy
   touch "$wine_inf" && desktop killed-update killed-update after-killed-update
   rm -rf /var/cache/tessel "$prefix" && desktop killed-make killed-make after-killed-make
