@@ -78,8 +78,8 @@ function runFolder() {
   return { dir, log: path.join(dir, 'webkit.log') };
 }
 
-// A WebDriver command that fails names WebKit's log and quotes its end: when the page's process or
-// MiniBrowser crashes, WebDriver says only that the session was lost, and what happened is in that log.
+// A failed WebDriver command gets the last lines of WebKit's own output appended: a crash of the page's
+// process or of MiniBrowser reaches WebDriver only as a lost session, with no cause.
 function quoteLog(e, log) {
   const end = fs.readFileSync(log, 'utf8').trimEnd().split('\n').slice(-20).join('\n');
   e.message += end ? `\nWebKit's log ${log} ends:\n${end}` : `\nWebKit's log ${log} is empty`;
