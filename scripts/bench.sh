@@ -20,9 +20,7 @@ cpu_model() { awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo; }
 stage() {
   tessel_fresh_prefix "$WINEPREFIX" headless
   tessel_start_xvfb "$screen"
-  # The wine function's command, for taskset and timeout, which run programs, not functions.
-  # shellcheck disable=SC2206 # setarch and its option, or nothing
-  wine=($TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER") wine_side=() driver_side=() pinning=none
+  wine_side=() driver_side=() pinning=none
   if [ "${TESSEL_BENCH_PIN:-1}" != 0 ] && [ "$(nproc)" -ge 2 ]; then
     local program_cpu=$(($(nproc) - 1))
     wine_side=(taskset -c "$program_cpu") driver_side=(taskset -c 0)
@@ -32,13 +30,13 @@ stage() {
   fi
   # A persistent server and the prefix's services up before the first start, not during it.
   "${wine_side[@]}" wineserver -p </dev/null >/dev/null 2>&1
-  "${wine_side[@]}" "${wine[@]}" wineboot </dev/null >/dev/null 2>&1
+  "${wine_side[@]}" "${TESSEL_WINE[@]}" wineboot </dev/null >/dev/null 2>&1
 }
 # drive WHAT MODE ARGUMENTS...: one measurement by the driver, which prints its part of the report (in CR LF lines)
 # and exits 3 when WHAT is over its budget; any other failure ends the measurement.
 drive() {
   local status=0
-  timeout 600 "${driver_side[@]}" "${wine[@]}" "$bin/bench/tessel_bench.exe" "${@:2}" | tr -d '\r' || status=$?
+  timeout 600 "${driver_side[@]}" "${TESSEL_WINE[@]}" "$bin/bench/tessel_bench.exe" "${@:2}" | tr -d '\r' || status=$?
   [ "$status" != 3 ] || { over+=("$1"); status=0; }
   return "$status"
 }

@@ -17,8 +17,7 @@ case "$1" in
   run)
     tessel_use_shared_prefix
     # exec takes no function: it would find /usr/bin/wine, which prefers the 32-bit loader and keeps randomization.
-    # shellcheck disable=SC2086 # setarch and its option, or nothing
-    exec $TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER" "${@:3}"
+    exec "${TESSEL_WINE[@]}" "${@:3}"
     ;;
   *) echo "$usage" >&2; exit 2 ;;
 esac

@@ -71,6 +71,9 @@ wine() {
   $TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER" "$@"
 }
 export -f wine
+# The same command as an array, for what starts Wine as a program (exec, timeout, taskset), which runs no function.
+# shellcheck disable=SC2034,SC2206 # used by the scripts that source this; setarch and its option, or nothing
+TESSEL_WINE=($TESSEL_WINE_SETARCH "$TESSEL_WINE_LOADER")
 # Makes the two templates once; concurrent callers wait on a lock.
 tessel_prepare_templates() {
   local managed=$TESSEL_WINE_DIR/template-managed headless=$TESSEL_WINE_DIR/template-headless
