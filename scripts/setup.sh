@@ -78,7 +78,7 @@ if [ -n "$wine32" ] && ! dpkg --print-foreign-architectures | grep -qx i386; the
     without_wine32 "cannot enable the i386 architecture that Wine's 32-bit part needs"
 fi
 # An index that fails (a mirror in the middle of a sync, say) leaves the others usable: a warning here, and an
-# error below only if a package that is needed cannot be found. apt's first error names the index that failed.
+# error below only if a package that is needed cannot be found. apt's errors name the indexes that failed.
 after_update=
 if ! apt_get update; then
   after_update=" (apt-get update failed: $(apt_error '(E|W)'))"
