@@ -79,6 +79,10 @@ int RunMessageLoop()
         // Only releases addressed to the main window itself: a focused child keeps its own keys.
         if (msg.hwnd == MainWindow && msg.message == WM_KEYUP && msg.wParam == VK_F1)
             MessageBoxA(MainWindow, "Hi, you pressed F1", WindowTitle, MB_OK);
+        // Tessel's timers have no callback: a WM_TIMER that names one was posted by another program, and Wine's
+        // DispatchMessage would call that address whenever a timer of that number is running.
+        if (msg.message == WM_TIMER && msg.lParam != 0)
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -233,6 +233,12 @@ TEST_F(Storm, WindowSurvivesAndKeepsExactlyTheDoubleClickedState)
     tessel.Notify(last, DoubleClicked);
     EXPECT_EQ(model.Summary(), tessel.StatusText(0)) << "status part 0 after a last double-click on "
                                                      << ControlName(last);
+    // A timer message that names a callback comes from elsewhere: Tessel's timers have none. It goes no further,
+    // whoever's address it holds; here user32's own PostQuitMessage, which Wine would call and so end Tessel.
+    ASSERT_TRUE(PostMessageA(main, WM_TIMER, ClearTimer, reinterpret_cast<LPARAM>(&PostQuitMessage)));
+    tessel.Settle();
+    ASSERT_TRUE(IsWindow(main)) << "a WM_TIMER naming PostQuitMessage as its callback ended tessel.exe";
+    EXPECT_EQ(model.Summary(), tessel.StatusText(0)) << "status part 0 after a timer 1 that names a callback";
     // Only timer 1 clears it.
     for (UINT_PTR id : {UINT_PTR{0}, UINT_PTR{2}, UINT_PTR{0x10001}, ~UINT_PTR{0}})
         Send(main, WM_TIMER, id, 0);

@@ -191,7 +191,8 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, WaitLimit, &result) == 0)
-        ADD_FAILURE() << "message 0x" << std::hex << message << " to window " << window << " got no answer";
+        ADD_FAILURE() << "message 0x" << std::hex << message << " (wParam 0x" << wParam << ", lParam 0x" << lParam
+                      << ") to window " << window << " got no answer";
     return static_cast<LRESULT>(result);
 }
 
