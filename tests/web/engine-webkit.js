@@ -78,8 +78,8 @@ function runFolder() {
   return { dir, log: path.join(dir, 'webkit.log') };
 }
 
-// A failed WebDriver command gets the last lines of WebKit's own output appended: a crash of the page's
-// process or of MiniBrowser reaches WebDriver only as a lost session, with no cause.
+// A failed WebDriver command gets the last lines of WebKit's own output appended: when the page's process or
+// MiniBrowser crashes, the driver says only that the session was deleted, not why.
 function quoteLog(e, log) {
   const end = fs.readFileSync(log, 'utf8').trimEnd().split('\n').slice(-20).join('\n');
   e.message += end ? `\nWebKit's log ${log} ends:\n${end}` : `\nWebKit's log ${log} is empty`;
@@ -95,7 +95,7 @@ function quotingLog(browser, log) {
 // The page's process paints without OpenGL, as Chromium runs with --disable-gpu: on Xvfb, OpenGL is Mesa's
 // software renderer, and WebKit's compositor and Skia's GPU painters crashed the page's process in it now
 // and then (a SIGSEGV in swrast_dri.so on the ThreadedCompositor thread, an assertion of libglvnd's
-// GLdispatch as a SkiaGPUWorker thread ended), which reached the tests as a lost session.
+// GLdispatch as a SkiaGPUWorker thread ended), and the driver then deleted the test's session.
 async function launch() {
   const { xvfb, display } = await startXvfb();
   const port = await freePort();
