@@ -81,17 +81,17 @@ fi
 # error below only if a package that is needed cannot be found. apt's errors name the indexes that failed.
 after_update=
 if ! apt_get update; then
-  after_update=" (apt-get update failed: $(apt_error '(E|W)'))"
-  warn "apt-get update failed: $(apt_error '(E|W)'); going on with the package lists at hand"
+  failed_update="apt-get update failed: $(apt_error '(E|W)')" && after_update=" ($failed_update)"
+  warn "$failed_update; going on with the package lists at hand"
 fi
-has_candidate() {
-  apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { found = 1 } END { exit !found }'
-}
 # apt names each package that its sources lack.
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}" >&2
   apt_get install -y "${missing[@]}" || fail "apt-get install ${missing[*]} failed: $(apt_error)$after_update"
 fi
+has_candidate() {
+  apt-cache policy "$1" 2>/dev/null | awk '$1 == "Candidate:" && $2 != "(none)" { found = 1 } END { exit !found }'
+}
 if [ -n "$wine32" ] && ! has_candidate "$wine32"; then
   without_wine32 "$wine32 is not in this system's apt sources$after_update"
 elif [ -n "$wine32" ]; then
